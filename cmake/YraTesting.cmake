@@ -1,0 +1,21 @@
+# yra_add_gtest(NAME LABEL label SOURCES ... [LIBS ...] [ENV ...] [TIMEOUT s])
+# One test executable per call, discovered into CTest with the component's label so
+# that `ctest --preset default -L <label>` runs one component. Every test gets a
+# private host root so that registry state never leaks between tests or into $HOME.
+function(yra_add_gtest name)
+  if(NOT YRA_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
+  set(_root ${CMAKE_BINARY_DIR}/test-roots/${name})
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
+               ENVIRONMENT "YRA_HOST_ROOT=${_root};YRA_BUILD_DIR=${CMAKE_BINARY_DIR};YRA_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+endfunction()
+include(GoogleTest)
