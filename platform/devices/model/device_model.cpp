@@ -28,8 +28,16 @@ DeviceModel::~DeviceModel() = default;
 
 HRESULT DeviceModel::Handle(const PropertyRequest& request, ULONG* bytesReturned) {
     std::lock_guard<std::mutex> hold(m_lock);
-    PropertyCall call{request.set,          request.id,       request.access, request.flags, request.node,
-                      request.instanceSize, request.dataSize, {},             S_OK};
+    PropertyCall call;
+    call.set = request.set;
+    call.id = request.id;
+    call.access = request.access;
+    call.flags = request.flags;
+    call.node = request.node;
+    call.instanceSize = request.instanceSize;
+    call.dataSize = request.dataSize;
+    if (const auto* instance = static_cast<const uint8_t*>(request.instance))
+        call.instance.assign(instance, instance + request.instanceSize);
     const auto* data = static_cast<const uint8_t*>(request.data);
     if (request.access == PropertyAccess::Set && data) call.data.assign(data, data + request.dataSize);
 

@@ -50,6 +50,8 @@ struct PropertyCall {
     std::optional<ULONG> node;
     ULONG instanceSize = 0;
     ULONG dataSize = 0;
+    // The instance data the caller sent.
+    std::vector<uint8_t> instance;
     // A set: the bytes the caller sent. A successful get: the bytes the device returned.
     std::vector<uint8_t> data;
     HRESULT result = S_OK;
