@@ -36,7 +36,7 @@ void McuChannel::Reply(const DeviceConfig& config, uint8_t* packet) const {
 
     std::vector<uint8_t> data = replyData ? *replyData : AnswerTo(*m_command, config);
     size_t copied = std::min<size_t>(data.size(), MCU_REPLY_DATA_MAX);
-    std::memcpy(packet + MCU_REPLY_DATA_OFFSET, data.data(), copied);
+    if (copied) std::memcpy(packet + MCU_REPLY_DATA_OFFSET, data.data(), copied);
     packet[MCU_REPLY_LENGTH_OFFSET] = replyLength ? *replyLength : static_cast<uint8_t>(copied);
 }
 
