@@ -39,19 +39,19 @@ extern "C" {
 
 /* The encoder, input and audio settings of a device. */
 typedef struct HDC_FILTER_PARAM {
-    uint8_t bAudioEnable;      /* audio is on when exactly 1 (default 1) */
-    uint32_t nAudioSampleRate; /* 0 = 44.1 kHz, 1 = 48 kHz (default 1) */
-    uint32_t nAudioVolume;     /* volume step, 0..15 (default 10) */
-    uint32_t nInputWidth;      /* incoming picture, pixels (default 1920) */
-    uint32_t nInputHeight;     /* incoming picture, lines (default 1080) */
-    uint32_t nInputFrameRate;  /* incoming frames (fields when interlaced) per second (default 60) */
+    uint8_t bAudioEnable;       /* audio is on when exactly 1 (default 1) */
+    uint32_t nAudioSampleRate;  /* 0 = 44.1 kHz, 1 = 48 kHz (default 1) */
+    uint32_t nAudioVolume;      /* volume step, 0..15 (default 10) */
+    uint32_t nInputWidth;       /* incoming picture, pixels (default 1920) */
+    uint32_t nInputHeight;      /* incoming picture, lines (default 1080) */
+    uint32_t nInputFrameRate;   /* incoming frames (fields when interlaced) per second (default 60) */
     uint32_t bInputProgressive; /* 1 progressive, 0 interlaced (default 1) */
-    uint32_t nEncodeWidth;     /* encoded picture width (default 1920) */
-    uint32_t nEncodeHeight;    /* encoded picture height (default 1080) */
-    uint32_t nEncodeFrameRate; /* encoded frames per second (default 30) */
-    uint32_t nBitRate;         /* encode bit rate, kbps (default 30000) */
-    uint32_t nBitRate2;        /* second bit rate, kbps; callers set it equal to nBitRate */
-    uint32_t nBitRate3;        /* third bit rate, kbps; callers set it equal to nBitRate */
+    uint32_t nEncodeWidth;      /* encoded picture width (default 1920) */
+    uint32_t nEncodeHeight;     /* encoded picture height (default 1080) */
+    uint32_t nEncodeFrameRate;  /* encoded frames per second (default 30) */
+    uint32_t nBitRate;          /* encode bit rate, kbps (default 30000) */
+    uint32_t nBitRate2;         /* second bit rate, kbps; callers set it equal to nBitRate */
+    uint32_t nBitRate3;         /* third bit rate, kbps; callers set it equal to nBitRate */
 } HDC_FILTER_PARAM;
 
 /* The SDK's version number, 20150303. */

@@ -15,7 +15,9 @@ HRESULT AskMcu(IBaseFilter* pFilter, BYTE bCommand, BYTE (&abReply)[MCU_REPLY_AR
 
 } // namespace
 
-extern "C" int YRA_HDC_SDK_GetVersion(void) { return SDK_VERSION; }
+extern "C" int YRA_HDC_SDK_GetVersion(void) {
+    return SDK_VERSION;
+}
 
 extern "C" HRESULT YRA_HDC_SDK_GetMCUVersion(IBaseFilter* pFilter, int* pMajor, int* pMinor) {
     if (!pFilter || !pMajor || !pMinor) return E_INVALIDARG;

@@ -22,7 +22,9 @@ const PROPERTY_SLOT g_Slots[SLOT_COUNT] = {
 
 } // namespace
 
-CEncoderProperties::CEncoderProperties() { std::memset(m_abBuffer, 0, sizeof m_abBuffer); }
+CEncoderProperties::CEncoderProperties() {
+    std::memset(m_abBuffer, 0, sizeof m_abBuffer);
+}
 
 HRESULT CEncoderProperties::Read(CDevicePropertySet& device) {
     for (int i = 0; i < SLOT_COUNT; ++i) {

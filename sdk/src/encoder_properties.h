@@ -7,15 +7,15 @@
 
 enum ENCODER_SLOT {
     SLOT_ENC_72,
-    SLOT_ENC_0,  // audio path
-    SLOT_ENC_1,  // input size
-    SLOT_ENC_8,  // encode size
+    SLOT_ENC_0, // audio path
+    SLOT_ENC_1, // input size
+    SLOT_ENC_8, // encode size
     SLOT_ENC_25,
     SLOT_DEV_25,
-    SLOT_ENC_2,  // scan mode, input and encode frame rates
-    SLOT_ENC_3,  // bit rate
-    SLOT_ENC_4,  // second and third bit rate
-    SLOT_ENC_5,  // GOP
+    SLOT_ENC_2, // scan mode, input and encode frame rates
+    SLOT_ENC_3, // bit rate
+    SLOT_ENC_4, // second and third bit rate
+    SLOT_ENC_5, // GOP
     SLOT_ENC_7,
     SLOT_ENC_70, // audio enable nibble
     SLOT_ENC_71,

@@ -11,7 +11,9 @@ constexpr DWORD INPUT_PITCH_MASK = 0xFFF;
 
 enum SCAN_MODE : DWORD { SCAN_INTERLACED = 0, SCAN_PROGRESSIVE = 1, SCAN_PROGRESSIVE_HIGH_RATE = 2 };
 
-bool AudioOn(const HDC_FILTER_PARAM& param) { return param.bAudioEnable == 1; }
+bool AudioOn(const HDC_FILTER_PARAM& param) {
+    return param.bAudioEnable == 1;
+}
 
 } // namespace
 
@@ -68,14 +70,16 @@ void ApplyFilterParam(const HDC_FILTER_PARAM& param, CEncoderProperties& p) {
     p.SetWord(SLOT_ENC_70, 0, dwAudioControl);
 
     static const DWORD s_adwEnc71[8] = {0, 0, 1, 0, 0, 0, 1, 0}; // words 32 and 36 stay as read
-    for (DWORD i = 0; i < 8; ++i) p.SetWord(SLOT_ENC_71, 4 * i, s_adwEnc71[i]);
+    for (DWORD i = 0; i < 8; ++i)
+        p.SetWord(SLOT_ENC_71, 4 * i, s_adwEnc71[i]);
 
     p.SetWord(SLOT_ENC_11, 0, 128);
     // With audio off the rate code is parked at 48 kHz.
     p.SetWord(SLOT_ENC_11, 8, bAudio ? (param.nAudioSampleRate != 0 ? 1 : 0) : 1);
     p.SetWord(SLOT_ENC_11, 56, 2);
 
-    p.SetWord(SLOT_ENC_67, 0, (p.Word(SLOT_ENC_67, 0) & ~INPUT_PITCH_MASK) | (dwWidthUnits & INPUT_PITCH_MASK));
+    p.SetWord(SLOT_ENC_67, 0,
+              (p.Word(SLOT_ENC_67, 0) & ~INPUT_PITCH_MASK) | (dwWidthUnits & INPUT_PITCH_MASK));
     p.SetWord(SLOT_DEV_33, 0, 20);
 
     p.SetWord(SLOT_ENC_1, 16, param.nInputWidth);

@@ -94,7 +94,8 @@ TEST(McuChannel, AFailedRequestOrReplyLeavesTheOutputs) {
 TEST(McuChannel, AnOversizedReportedLengthIsBoundedByTheReplyArea) {
     SdkDevice device;
     std::vector<uint8_t> data(72);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(200 - i);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t(200 - i);
     device.model->SetMcuReplyData(data);
     for (uint8_t length : {uint8_t{8}, uint8_t{9}, uint8_t{72}, uint8_t{73}, uint8_t{255}}) {
         device.model->SetMcuReplyLength(length);

@@ -15,17 +15,21 @@ using sdk_testing::SdkDevice;
 using sdk_testing::SentinelParam;
 
 // A distinct failure per position, so a test can tell which refusal came back.
-HRESULT FailureFor(size_t position) { return HRESULT(0x80071000u + position); }
+HRESULT FailureFor(size_t position) {
+    return HRESULT(0x80071000u + position);
+}
 
 size_t CountSets(const std::vector<PropertyCall>& calls) {
     size_t n = 0;
-    for (const PropertyCall& c : calls) n += c.access == PropertyAccess::Set;
+    for (const PropertyCall& c : calls)
+        n += c.access == PropertyAccess::Set;
     return n;
 }
 
 std::vector<std::vector<uint8_t>> Snapshot(const SdkDevice& device) {
     std::vector<std::vector<uint8_t>> words;
-    for (const PropertyRef& p : kReadList) words.push_back(device.Stored(p));
+    for (const PropertyRef& p : kReadList)
+        words.push_back(device.Stored(p));
     words.push_back(device.Stored(kVolume));
     return words;
 }
@@ -74,7 +78,8 @@ TEST(FilterParamFailure, ARefusedWriteStopsThereAndKeepsWhatWasWritten) {
         EXPECT_EQ(calls.back().id, writes[j].id);
         EXPECT_EQ(calls.back().result, FailureFor(j));
         // What went out before the refusal stays on the device; there is no roll-back.
-        for (size_t k = 0; k < j; ++k) EXPECT_EQ(device.Stored(writes[k]), calls[17 + k].data) << "write " << k;
+        for (size_t k = 0; k < j; ++k)
+            EXPECT_EQ(device.Stored(writes[k]), calls[17 + k].data) << "write " << k;
     }
 }
 

@@ -34,11 +34,16 @@ std::map<ULONG, uint32_t> NamedWords(const PropertyRef& p, const std::vector<uin
     const uint32_t units = param.nInputWidth >> 4;
     if (*p.set == PROPSETID_HDC_DEVICE) return {{0, p.id == 25 ? 11u : 20u}};
     switch (p.id) {
-    case 72: return {{4, 1}};
-    case 0: return {{36, 1}, {40, audio ? 3u : 1u}, {44, 2}, {48, 12}, {52, 1}, {56, 1}, {60, 0}};
-    case 1: return {{16, param.nInputWidth}, {24, param.nInputHeight}};
-    case 8: return {{0, param.nEncodeWidth}, {4, param.nEncodeHeight}};
-    case 25: return {{0, 0}};
+    case 72:
+        return {{4, 1}};
+    case 0:
+        return {{36, 1}, {40, audio ? 3u : 1u}, {44, 2}, {48, 12}, {52, 1}, {56, 1}, {60, 0}};
+    case 1:
+        return {{16, param.nInputWidth}, {24, param.nInputHeight}};
+    case 8:
+        return {{0, param.nEncodeWidth}, {4, param.nEncodeHeight}};
+    case 25:
+        return {{0, 0}};
     case 2: {
         uint32_t scan = param.bInputProgressive == 0 ? 0 : 1;
         if (param.bInputProgressive && param.nInputWidth >= 1920 && param.nInputHeight >= 1080 &&
@@ -52,22 +57,33 @@ std::map<ULONG, uint32_t> NamedWords(const PropertyRef& p, const std::vector<uin
                 {64, param.nEncodeFrameRate},
                 {68, param.bInputProgressive == 0 ? 1u : 0u}};
     }
-    case 3: return {{20, param.nBitRate}, {24, units}, {32, 0}, {36, 0}};
-    case 4: return {{0, param.nBitRate2}, {4, param.nBitRate3}};
-    case 5: return {{36, 30}, {56, 0}, {72, 0}};
-    case 7: return {{0, 0}, {12, 0}};
-    case 70: return {{0, (WordAt(read, 0) & 0x7FFFFE00u) | 0x80000001u | (audio ? 0x10u : 0u)}};
-    case 71: return {{0, 0}, {4, 0}, {8, 1}, {12, 0}, {16, 0}, {20, 0}, {24, 1}, {28, 0}};
-    case 11: return {{0, 128}, {8, audio ? (param.nAudioSampleRate ? 1u : 0u) : 1u}, {56, 2}};
-    case 12: return {};
-    case 67: return {{0, (WordAt(read, 0) & ~0xFFFu) | (units & 0xFFFu)}};
+    case 3:
+        return {{20, param.nBitRate}, {24, units}, {32, 0}, {36, 0}};
+    case 4:
+        return {{0, param.nBitRate2}, {4, param.nBitRate3}};
+    case 5:
+        return {{36, 30}, {56, 0}, {72, 0}};
+    case 7:
+        return {{0, 0}, {12, 0}};
+    case 70:
+        return {{0, (WordAt(read, 0) & 0x7FFFFE00u) | 0x80000001u | (audio ? 0x10u : 0u)}};
+    case 71:
+        return {{0, 0}, {4, 0}, {8, 1}, {12, 0}, {16, 0}, {20, 0}, {24, 1}, {28, 0}};
+    case 11:
+        return {{0, 128}, {8, audio ? (param.nAudioSampleRate ? 1u : 0u) : 1u}, {56, 2}};
+    case 12:
+        return {};
+    case 67:
+        return {{0, (WordAt(read, 0) & ~0xFFFu) | (units & 0xFFFu)}};
     }
     ADD_FAILURE() << "no rule for id " << p.id;
     return {};
 }
 
-std::vector<uint8_t> ExpectedWrite(const PropertyRef& p, std::vector<uint8_t> read, const HDC_FILTER_PARAM& param) {
-    for (auto [offset, value] : NamedWords(p, read, param)) std::memcpy(read.data() + offset, &value, 4);
+std::vector<uint8_t> ExpectedWrite(const PropertyRef& p, std::vector<uint8_t> read,
+                                   const HDC_FILTER_PARAM& param) {
+    for (auto [offset, value] : NamedWords(p, read, param))
+        std::memcpy(read.data() + offset, &value, 4);
     return read;
 }
 
@@ -136,7 +152,8 @@ TEST(FilterParamSet, ReadsEveryPropertyThenWritesItBackChangingOnlyTheNamedWords
     SdkDevice device;
     device.FillDistinctWords();
     std::vector<std::vector<uint8_t>> before;
-    for (const PropertyRef& p : kReadList) before.push_back(device.Stored(p));
+    for (const PropertyRef& p : kReadList)
+        before.push_back(device.Stored(p));
     const HDC_FILTER_PARAM param{1, 0, 12, 1280, 720, 60, 1, 1280, 720, 30, 8000, 7000, 6000};
     const HDC_FILTER_PARAM copy = param;
 
@@ -210,16 +227,24 @@ TEST(FilterParamSet, ScanModeFollowsTheInput) {
         uint32_t scan, interlacedFlag, readProgressive;
     };
     const Case cases[] = {
-        {1920, 1080, 60, 1, 2, 0, 1}, {1920, 1080, 31, 1, 2, 0, 1}, {1920, 1080, 30, 1, 1, 0, 1},
-        {1280, 720, 60, 1, 1, 0, 1},  {1919, 1080, 60, 1, 1, 0, 1}, {1920, 1079, 60, 1, 1, 0, 1},
-        {3840, 2160, 60, 1, 2, 0, 1}, {1920, 1080, 60, 0, 0, 1, 0}, {1920, 1080, 50, 0, 0, 1, 0},
+        {1920, 1080, 60, 1, 2, 0, 1},
+        {1920, 1080, 31, 1, 2, 0, 1},
+        {1920, 1080, 30, 1, 1, 0, 1},
+        {1280, 720, 60, 1, 1, 0, 1},
+        {1919, 1080, 60, 1, 1, 0, 1},
+        {1920, 1079, 60, 1, 1, 0, 1},
+        {3840, 2160, 60, 1, 2, 0, 1},
+        {1920, 1080, 60, 0, 0, 1, 0},
+        {1920, 1080, 50, 0, 0, 1, 0},
         {720, 480, 60, 0, 0, 1, 0},
         // Any non-zero flag is progressive; the device never sees a scan mode beyond 2.
-        {1920, 1080, 60, 5, 2, 0, 1}, {1280, 720, 60, 5, 1, 0, 1},
+        {1920, 1080, 60, 5, 2, 0, 1},
+        {1280, 720, 60, 5, 1, 0, 1},
     };
     SdkDevice device;
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.rate << " p" << c.progressive);
+        SCOPED_TRACE(testing::Message()
+                     << c.width << "x" << c.height << " at " << c.rate << " p" << c.progressive);
         HDC_FILTER_PARAM param = DefaultParam();
         param.nInputWidth = c.width;
         param.nInputHeight = c.height;
@@ -277,10 +302,12 @@ TEST(FilterParamSet, ARecordReadsBackAsWritten) {
 TEST(FilterParamInitialize, WritesTheDefaultsThatAFreshDeviceAlreadyHolds) {
     SdkDevice device;
     std::vector<std::vector<uint8_t>> before;
-    for (const PropertyRef& p : kReadList) before.push_back(device.Stored(p));
+    for (const PropertyRef& p : kReadList)
+        before.push_back(device.Stored(p));
     ASSERT_EQ(YRA_HDC_SDK_InitializeFilterParam(device.filter), S_OK);
     ASSERT_EQ(device.model->Calls().size(), 35u);
-    for (size_t i = 0; i < 17; ++i) EXPECT_EQ(device.Stored(kReadList[i]), before[i]) << "slot " << i;
+    for (size_t i = 0; i < 17; ++i)
+        EXPECT_EQ(device.Stored(kReadList[i]), before[i]) << "slot " << i;
 
     const HDC_FILTER_PARAM other{0, 0, 2, 720, 480, 60, 0, 720, 480, 30, 1000, 1000, 1000};
     ASSERT_EQ(YRA_HDC_SDK_SetFilterParam(device.filter, &other), S_OK);

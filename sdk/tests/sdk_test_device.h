@@ -54,8 +54,12 @@ struct SdkDevice {
                              0x40000000u | uint32_t(slot) << 16 | offset);
     }
     std::vector<uint8_t> Stored(const PropertyRef& p) const { return model->Stored(*p.set, p.id); }
-    uint32_t Word(ULONG id, ULONG offset) const { return model->StoredWord(PROPSETID_HDC_ENCODER, id, offset); }
-    void Store(ULONG id, ULONG offset, uint32_t value) { model->Store(PROPSETID_HDC_ENCODER, id, offset, value); }
+    uint32_t Word(ULONG id, ULONG offset) const {
+        return model->StoredWord(PROPSETID_HDC_ENCODER, id, offset);
+    }
+    void Store(ULONG id, ULONG offset, uint32_t value) {
+        model->Store(PROPSETID_HDC_ENCODER, id, offset, value);
+    }
 
     std::shared_ptr<host::DeviceModel> model;
     IBaseFilter* filter = nullptr;
@@ -81,16 +85,16 @@ inline bool SameBytes(const HDC_FILTER_PARAM& a, const HDC_FILTER_PARAM& b) {
 // Member-wise, so that padding never decides.
 inline bool operator==(const HDC_FILTER_PARAM& a, const HDC_FILTER_PARAM& b) {
     return a.bAudioEnable == b.bAudioEnable && a.nAudioSampleRate == b.nAudioSampleRate &&
-           a.nAudioVolume == b.nAudioVolume && a.nInputWidth == b.nInputWidth && a.nInputHeight == b.nInputHeight &&
-           a.nInputFrameRate == b.nInputFrameRate && a.bInputProgressive == b.bInputProgressive &&
-           a.nEncodeWidth == b.nEncodeWidth && a.nEncodeHeight == b.nEncodeHeight &&
-           a.nEncodeFrameRate == b.nEncodeFrameRate && a.nBitRate == b.nBitRate && a.nBitRate2 == b.nBitRate2 &&
-           a.nBitRate3 == b.nBitRate3;
+           a.nAudioVolume == b.nAudioVolume && a.nInputWidth == b.nInputWidth &&
+           a.nInputHeight == b.nInputHeight && a.nInputFrameRate == b.nInputFrameRate &&
+           a.bInputProgressive == b.bInputProgressive && a.nEncodeWidth == b.nEncodeWidth &&
+           a.nEncodeHeight == b.nEncodeHeight && a.nEncodeFrameRate == b.nEncodeFrameRate &&
+           a.nBitRate == b.nBitRate && a.nBitRate2 == b.nBitRate2 && a.nBitRate3 == b.nBitRate3;
 }
 
 inline void PrintTo(const HDC_FILTER_PARAM& p, std::ostream* os) {
     *os << "{audio " << int(p.bAudioEnable) << " rate " << p.nAudioSampleRate << " volume " << p.nAudioVolume
         << ", in " << p.nInputWidth << "x" << p.nInputHeight << "@" << p.nInputFrameRate << " p"
-        << p.bInputProgressive << ", out " << p.nEncodeWidth << "x" << p.nEncodeHeight << "@" << p.nEncodeFrameRate
-        << ", " << p.nBitRate << "/" << p.nBitRate2 << "/" << p.nBitRate3 << " kbps}";
+        << p.bInputProgressive << ", out " << p.nEncodeWidth << "x" << p.nEncodeHeight << "@"
+        << p.nEncodeFrameRate << ", " << p.nBitRate << "/" << p.nBitRate2 << "/" << p.nBitRate3 << " kbps}";
 }

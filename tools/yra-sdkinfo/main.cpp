@@ -76,7 +76,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     return std::nullopt;
 }
 
-void Line(const char* label, const std::string& text) { std::printf("%-17s%s\n", label, text.c_str()); }
+void Line(const char* label, const std::string& text) {
+    std::printf("%-17s%s\n", label, text.c_str());
+}
 
 } // namespace
 
@@ -110,8 +112,9 @@ int main(int argc, char** argv) {
     int code = 0;
     hr = YRA_HDC_SDK_GetHDMIRXResolution(filter, &code);
     failed |= FAILED(hr);
-    Line("HDMI receiver", FAILED(hr) ? "failed, " + sdkinfo::ResultText(hr)
-                                     : "code " + std::to_string(code) + " (" + sdkinfo::HdmiModeName(code) + ")");
+    Line("HDMI receiver", FAILED(hr)
+                              ? "failed, " + sdkinfo::ResultText(hr)
+                              : "code " + std::to_string(code) + " (" + sdkinfo::HdmiModeName(code) + ")");
 
     HDC_FILTER_PARAM param{};
     hr = YRA_HDC_SDK_GetFilterParam(filter, &param);
@@ -119,12 +122,14 @@ int main(int argc, char** argv) {
     if (FAILED(hr)) {
         Line("Settings", "failed, " + sdkinfo::ResultText(hr));
     } else {
-        for (const std::string& line : sdkinfo::DescribeParam(param)) std::printf("%s\n", line.c_str());
+        for (const std::string& line : sdkinfo::DescribeParam(param))
+            std::printf("%s\n", line.c_str());
     }
 
     if (options.trace) {
         std::printf("\nProperty requests:\n");
-        for (const host::PropertyCall& call : model->Calls()) std::printf("  %s\n", sdkinfo::DescribeCall(call).c_str());
+        for (const host::PropertyCall& call : model->Calls())
+            std::printf("  %s\n", sdkinfo::DescribeCall(call).c_str());
     }
     filter->Release();
     return failed ? 1 : 0;

@@ -22,9 +22,12 @@ const char* SetName(const GUID& set) {
 
 const char* AccessName(host::PropertyAccess access) {
     switch (access) {
-    case host::PropertyAccess::Get: return "get";
-    case host::PropertyAccess::Set: return "set";
-    case host::PropertyAccess::QuerySupported: return "query";
+    case host::PropertyAccess::Get:
+        return "get";
+    case host::PropertyAccess::Set:
+        return "set";
+    case host::PropertyAccess::QuerySupported:
+        return "query";
     }
     return "?";
 }
@@ -77,8 +80,8 @@ std::vector<std::string> DescribeParam(const HDC_FILTER_PARAM& p) {
     return {
         Format("Audio            %s, %s (index %u), volume %u", p.bAudioEnable == 1 ? "on" : "off", rate,
                p.nAudioSampleRate, p.nAudioVolume),
-        Format("Input            %u x %u, %u per second, %s", p.nInputWidth, p.nInputHeight, p.nInputFrameRate,
-               p.bInputProgressive ? "progressive" : "interlaced"),
+        Format("Input            %u x %u, %u per second, %s", p.nInputWidth, p.nInputHeight,
+               p.nInputFrameRate, p.bInputProgressive ? "progressive" : "interlaced"),
         Format("Encode           %u x %u at %u fps", p.nEncodeWidth, p.nEncodeHeight, p.nEncodeFrameRate),
         Format("Bit rate         %u kbps (second %u, third %u)", p.nBitRate, p.nBitRate2, p.nBitRate3),
     };

@@ -17,7 +17,8 @@ public:
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (DeviceKsInterfaces::IsKsInterface(riid)) return m_ks.QueryKsInterface(riid, ppv);
-        if (riid != IID_IUnknown && riid != IID_IPersist && riid != IID_IMediaFilter && riid != IID_IBaseFilter)
+        if (riid != IID_IUnknown && riid != IID_IPersist && riid != IID_IMediaFilter &&
+            riid != IID_IBaseFilter)
             return E_NOINTERFACE;
         if (riid != IID_IUnknown) {
             HRESULT fault = m_ks.Model()->InterfaceFault(riid);

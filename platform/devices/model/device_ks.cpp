@@ -5,7 +5,9 @@ namespace host {
 DeviceKsInterfaces::DeviceKsInterfaces(IUnknown* owner, std::shared_ptr<DeviceModel> model)
     : m_owner(owner), m_model(std::move(model)) {}
 
-bool DeviceKsInterfaces::IsKsInterface(REFIID riid) { return riid == IID_IKsPropertySet || riid == IID_IKsControl; }
+bool DeviceKsInterfaces::IsKsInterface(REFIID riid) {
+    return riid == IID_IKsPropertySet || riid == IID_IKsControl;
+}
 
 HRESULT DeviceKsInterfaces::QueryKsInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -21,12 +23,18 @@ HRESULT DeviceKsInterfaces::QueryKsInterface(REFIID riid, void** ppv) {
     return S_OK;
 }
 
-HRESULT DeviceKsInterfaces::QueryInterface(REFIID riid, void** ppv) { return m_owner->QueryInterface(riid, ppv); }
-ULONG DeviceKsInterfaces::AddRef() { return m_owner->AddRef(); }
-ULONG DeviceKsInterfaces::Release() { return m_owner->Release(); }
+HRESULT DeviceKsInterfaces::QueryInterface(REFIID riid, void** ppv) {
+    return m_owner->QueryInterface(riid, ppv);
+}
+ULONG DeviceKsInterfaces::AddRef() {
+    return m_owner->AddRef();
+}
+ULONG DeviceKsInterfaces::Release() {
+    return m_owner->Release();
+}
 
-HRESULT DeviceKsInterfaces::Set(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData, DWORD cbInstanceData,
-                                LPVOID pPropData, DWORD cbPropData) {
+HRESULT DeviceKsInterfaces::Set(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData,
+                                DWORD cbInstanceData, LPVOID pPropData, DWORD cbPropData) {
     PropertyRequest request;
     request.set = guidPropSet;
     request.id = dwPropID;
@@ -39,8 +47,9 @@ HRESULT DeviceKsInterfaces::Set(REFGUID guidPropSet, DWORD dwPropID, LPVOID pIns
     return m_model->Handle(request, nullptr);
 }
 
-HRESULT DeviceKsInterfaces::Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData, DWORD cbInstanceData,
-                                LPVOID pPropData, DWORD cbPropData, DWORD* pcbReturned) {
+HRESULT DeviceKsInterfaces::Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData,
+                                DWORD cbInstanceData, LPVOID pPropData, DWORD cbPropData,
+                                DWORD* pcbReturned) {
     if (!pcbReturned) return E_POINTER;
     PropertyRequest request;
     request.set = guidPropSet;
@@ -98,7 +107,8 @@ HRESULT DeviceKsInterfaces::KsProperty(PKSPROPERTY Property, ULONG PropertyLengt
         header = sizeof(KSP_NODE);
     }
     // Whatever follows the header is the request's instance data.
-    request.instance = PropertyLength > header ? reinterpret_cast<const uint8_t*>(Property) + header : nullptr;
+    request.instance =
+        PropertyLength > header ? reinterpret_cast<const uint8_t*>(Property) + header : nullptr;
     request.instanceSize = PropertyLength - header;
     request.data = PropertyData;
     request.dataSize = DataLength;

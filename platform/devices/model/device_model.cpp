@@ -8,7 +8,9 @@
 namespace host {
 namespace {
 
-uint32_t Clamp(uint32_t value, uint32_t low, uint32_t high) { return std::clamp(value, low, high); }
+uint32_t Clamp(uint32_t value, uint32_t low, uint32_t high) {
+    return std::clamp(value, low, high);
+}
 
 uint32_t EncoderWord(const PropertyStore& store, ULONG id, ULONG offset) {
     auto it = store.find({PROPSETID_HDC_ENCODER, id});
@@ -17,7 +19,9 @@ uint32_t EncoderWord(const PropertyStore& store, ULONG id, ULONG offset) {
 
 } // namespace
 
-uint32_t PropertyCall::Word(size_t offset) const { return ReadWord(data, offset); }
+uint32_t PropertyCall::Word(size_t offset) const {
+    return ReadWord(data, offset);
+}
 
 DeviceModel::DeviceModel(DeviceConfig config) : m_state(std::make_unique<DeviceState>()) {
     m_state->config = std::move(config);
@@ -44,7 +48,8 @@ HRESULT DeviceModel::Handle(const PropertyRequest& request, ULONG* bytesReturned
     ULONG returned = 0;
     auto refusal = m_state->refusals.find({{request.set, request.id}, request.access});
     HRESULT hr = refusal != m_state->refusals.end() ? refusal->second : Dispatch(request, &returned);
-    if (request.access == PropertyAccess::Get && SUCCEEDED(hr) && data) call.data.assign(data, data + returned);
+    if (request.access == PropertyAccess::Get && SUCCEEDED(hr) && data)
+        call.data.assign(data, data + returned);
 
     call.result = hr;
     m_state->calls.push_back(std::move(call));

@@ -106,7 +106,8 @@ HRESULT HandleNodeEncoder(DeviceState& state, const PropertyRequest& request) {
 
 HRESULT HandlePowerLine(PropertyStore& store, const PropertyRequest& request) {
     auto* data = static_cast<uint8_t*>(request.data);
-    uint8_t* value = store[{PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY}].data();
+    uint8_t* value =
+        store[{PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY}].data();
     if (request.access == PropertyAccess::Set) {
         uint32_t code = ReadWord(data, VIDEOPROCAMP_VALUE);
         if (code > POWER_LINE_HIGHEST_CODE) return E_INVALIDARG;

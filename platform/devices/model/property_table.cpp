@@ -51,7 +51,9 @@ constexpr PropertyInfo kProperties[] = {
 
 } // namespace
 
-std::span<const PropertyInfo> AllProperties() { return kProperties; }
+std::span<const PropertyInfo> AllProperties() {
+    return kProperties;
+}
 
 const PropertySetInfo* FindPropertySet(REFGUID set) {
     for (const PropertySetInfo& info : kSets)

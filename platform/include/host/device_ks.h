@@ -30,10 +30,10 @@ public:
     ULONG Release() override;
 
     // IKsPropertySet
-    HRESULT Set(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData, DWORD cbInstanceData, LPVOID pPropData,
-                DWORD cbPropData) override;
-    HRESULT Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData, DWORD cbInstanceData, LPVOID pPropData,
-                DWORD cbPropData, DWORD* pcbReturned) override;
+    HRESULT Set(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData, DWORD cbInstanceData,
+                LPVOID pPropData, DWORD cbPropData) override;
+    HRESULT Get(REFGUID guidPropSet, DWORD dwPropID, LPVOID pInstanceData, DWORD cbInstanceData,
+                LPVOID pPropData, DWORD cbPropData, DWORD* pcbReturned) override;
     HRESULT QuerySupported(REFGUID guidPropSet, DWORD dwPropID, DWORD* pTypeSupport) override;
 
     // IKsControl: property requests (plain or addressed to a topology node); the device has no

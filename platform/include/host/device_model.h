@@ -6,7 +6,7 @@
 // Result conventions, those of a kernel-streaming driver behind its filter proxy:
 //   unknown property set (or a node set asked without its node)  E_PROP_SET_UNSUPPORTED
 //   unknown id in a known set, or a get of a set-only property     E_PROP_ID_UNSUPPORTED
-//   a buffer smaller than the property                            HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER),
+//   a buffer smaller than the property HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER),
 //                                                                 with the needed size as the bytes returned
 //   a malformed value (an MCU request without its mark, ...)       E_INVALIDARG
 // A larger buffer is accepted; only the property's own bytes are read or written.
@@ -62,9 +62,9 @@ struct PropertyCall {
 
 // The encoder settings as the virtual encoder applies them, already brought into its ranges.
 struct EncoderSettings {
-    uint32_t width = 0;  // encoded picture, even, 16..1920
-    uint32_t height = 0; // encoded picture, even, 16..1080
-    uint32_t frameRate = 0; // frames per second, 1..60
+    uint32_t width = 0;       // encoded picture, even, 16..1920
+    uint32_t height = 0;      // encoded picture, even, 16..1080
+    uint32_t frameRate = 0;   // frames per second, 1..60
     uint32_t bitRateKbps = 0; // 100..30000
     uint32_t gopSize = 0;     // frames between key frames, 1..300
     bool audioOn = false;
@@ -76,7 +76,7 @@ struct DeviceConfig {
     std::u16string name = u"YRA USB Device";
     uint8_t firmwareMajor = 1;
     uint8_t firmwareMinor = 3;
-    uint8_t hdmiCode = 22; // 1920 x 1080 60P at the HDMI receiver
+    uint8_t hdmiCode = 22;     // 1920 x 1080 60P at the HDMI receiver
     uint32_t chipId = 0x10020; // what register 0x38 reads
 };
 

@@ -7,11 +7,14 @@
 
 #include <vector>
 
-namespace host::testing {
+namespace device_testing {
+
+using host::DeviceConfig;
+using host::DeviceModel;
 
 struct ModelDevice {
     explicit ModelDevice(DeviceConfig config = {}) : model(std::make_shared<DeviceModel>(std::move(config))) {
-        EXPECT_EQ(CreateDeviceControlFilter(model, &filter), S_OK);
+        EXPECT_EQ(host::CreateDeviceControlFilter(model, &filter), S_OK);
         EXPECT_EQ(filter->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void**>(&props)), S_OK);
         EXPECT_EQ(filter->QueryInterface(IID_IKsControl, reinterpret_cast<void**>(&control)), S_OK);
     }
@@ -57,4 +60,4 @@ inline void PutWord(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) 
     std::memcpy(bytes.data() + offset, &value, 4);
 }
 
-} // namespace host::testing
+} // namespace device_testing

@@ -2,10 +2,10 @@
 
 namespace {
 
+using device_testing::ModelDevice;
+using device_testing::PutWord;
+using device_testing::WordAt;
 using host::PropertyAccess;
-using host::testing::ModelDevice;
-using host::testing::PutWord;
-using host::testing::WordAt;
 
 constexpr ULONG GET = KSPROPERTY_TYPE_GET;
 constexpr ULONG SET = KSPROPERTY_TYPE_SET;
@@ -76,7 +76,8 @@ TEST(DeviceKs, NodeSetsAnswerOnlyRequestsForTheirNode) {
 
     KSPROPERTY plain{PROPSETID_EXT_NODE4, 1, GET};
     ULONG returned = 0;
-    EXPECT_EQ(device.control->KsProperty(&plain, sizeof plain, w, sizeof w, &returned), E_PROP_SET_UNSUPPORTED);
+    EXPECT_EQ(device.control->KsProperty(&plain, sizeof plain, w, sizeof w, &returned),
+              E_PROP_SET_UNSUPPORTED);
     KSPROPERTY shortNode{PROPSETID_EXT_NODE4, 1, GET | KSPROPERTY_TYPE_TOPOLOGY};
     EXPECT_EQ(device.control->KsProperty(&shortNode, sizeof shortNode, w, sizeof w, &returned), E_INVALIDARG);
     EXPECT_EQ(device.control->KsProperty(nullptr, 0, w, sizeof w, &returned), E_INVALIDARG);
@@ -166,7 +167,8 @@ TEST(DeviceKs, RefusalsAnswerWithTheGivenResultAndTouchNothing) {
 
     m.Refuse(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, PropertyAccess::QuerySupported, E_PROP_ID_UNSUPPORTED);
     DWORD support = 0;
-    EXPECT_EQ(device.props->QuerySupported(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, &support), E_PROP_ID_UNSUPPORTED);
+    EXPECT_EQ(device.props->QuerySupported(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, &support),
+              E_PROP_ID_UNSUPPORTED);
 
     m.ClearRefusals();
     PutWord(size, 0, 640);

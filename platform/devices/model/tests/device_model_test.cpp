@@ -4,10 +4,10 @@
 
 namespace {
 
+using device_testing::ModelDevice;
+using device_testing::PutWord;
+using device_testing::WordAt;
 using host::PropertyAccess;
-using host::testing::ModelDevice;
-using host::testing::PutWord;
-using host::testing::WordAt;
 
 struct Property {
     const GUID* set;
@@ -64,7 +64,8 @@ TEST(DeviceModel, EveryStoredPropertyKeepsWhatIsSetAndAnswersWithItsSize) {
         EXPECT_EQ(returned, p.size);
         ASSERT_EQ(device.Set(*p.set, p.id, buffer), S_OK); // what was read may be written back
 
-        for (ULONG offset = 0; offset < p.size; offset += 4) PutWord(buffer, offset, 0x5A000000 + offset);
+        for (ULONG offset = 0; offset < p.size; offset += 4)
+            PutWord(buffer, offset, 0x5A000000 + offset);
         ASSERT_EQ(device.Set(*p.set, p.id, buffer), S_OK);
         std::vector<uint8_t> again(p.size);
         ASSERT_EQ(device.Get(*p.set, p.id, again), S_OK);
@@ -78,11 +79,13 @@ TEST(DeviceModel, ShortBuffersAreRefusedWithTheSizeNeededAndLongOnesAccepted) {
         SCOPED_TRACE(testing::Message() << "id " << p.id);
         std::vector<uint8_t> shortBuffer(p.size - 1);
         DWORD returned = 0;
-        HRESULT hr = gettable ? device.Get(*p.set, p.id, shortBuffer, &returned) : device.Set(*p.set, p.id, shortBuffer);
+        HRESULT hr = gettable ? device.Get(*p.set, p.id, shortBuffer, &returned)
+                              : device.Set(*p.set, p.id, shortBuffer);
         EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
         if (gettable) EXPECT_EQ(returned, p.size);
     };
-    for (const Property& p : kWordProperties) check(p, true);
+    for (const Property& p : kWordProperties)
+        check(p, true);
     check(kChannelProperties[0], false);
     check(kChannelProperties[1], true);
     check(kChannelProperties[2], true);
@@ -127,7 +130,8 @@ TEST(DeviceModel, QuerySupportedReportsEachPropertysDirections) {
     EXPECT_EQ(support, DWORD{KSPROPERTY_SUPPORT_GET | KSPROPERTY_SUPPORT_SET});
 
     support = 77;
-    EXPECT_EQ(device.props->QuerySupported(PROPSETID_VIDCAP_VIDEOPROCAMP, 12, &support), E_PROP_ID_UNSUPPORTED);
+    EXPECT_EQ(device.props->QuerySupported(PROPSETID_VIDCAP_VIDEOPROCAMP, 12, &support),
+              E_PROP_ID_UNSUPPORTED);
     EXPECT_EQ(device.props->QuerySupported(GUID_NULL, 0, &support), E_PROP_SET_UNSUPPORTED);
     EXPECT_EQ(support, 77u);
     EXPECT_EQ(device.props->QuerySupported(PROPSETID_HDC_ENCODER, 8, nullptr), E_POINTER);
@@ -224,11 +228,13 @@ HRESULT PowerLine(ModelDevice& device, bool set, int32_t& code) {
         ULONG spare;
     } record{};
     static_assert(sizeof record == 40);
-    record.s.Property = {PROPSETID_VIDCAP_VIDEOPROCAMP, 13, ULONG(set ? KSPROPERTY_TYPE_SET : KSPROPERTY_TYPE_GET)};
+    record.s.Property = {PROPSETID_VIDCAP_VIDEOPROCAMP, 13,
+                         ULONG(set ? KSPROPERTY_TYPE_SET : KSPROPERTY_TYPE_GET)};
     record.s.Value = code;
     DWORD returned = 0;
     if (set) return device.props->Set(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, &record.s.Value, 16, &record, 40);
-    HRESULT hr = device.props->Get(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, &record.s.Value, 16, &record, 40, &returned);
+    HRESULT hr =
+        device.props->Get(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, &record.s.Value, 16, &record, 40, &returned);
     if (SUCCEEDED(hr)) code = record.s.Value;
     return hr;
 }
