@@ -66,7 +66,7 @@ YRA_HDC_SDK_API HRESULT YRA_HDC_SDK_GetFilterParam(IBaseFilter* pFilter, HDC_FIL
 /* Writes *pParam to the device. A failure part-way leaves the settings written before it. */
 YRA_HDC_SDK_API HRESULT YRA_HDC_SDK_SetFilterParam(IBaseFilter* pFilter, const HDC_FILTER_PARAM* pParam);
 
-/* The MCU firmware version, each part 0..255; on failure the outputs are left as they were. */
+/* The MCU firmware version, major and minor each 0..255; on failure the outputs are left as they were. */
 YRA_HDC_SDK_API HRESULT YRA_HDC_SDK_GetMCUVersion(IBaseFilter* pFilter, int* pMajor, int* pMinor);
 
 /* The resolution code (0..255) of the signal at the HDMI receiver; on failure *pCode is left as
