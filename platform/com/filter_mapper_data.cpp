@@ -152,14 +152,17 @@ bool DecodeFilterData(std::u16string_view text, RegisteredFilter* filter) {
     std::u16string key, value;
     bool separator = false;
     RegisteredPin* pin = nullptr;
-    bool sawVersion = false;
+    bool sawVersion = false, afterSeparator = false;
     filter->pins.clear();
     while (tokens.Next(&key, &value, &separator)) {
         if (separator) {
             pin = nullptr;
+            afterSeparator = true;
             continue;
         }
-        if (!pin && key == u"pin" && value.empty()) {
+        bool startsPin = afterSeparator && key == u"pin" && value.empty();
+        afterSeparator = false;
+        if (startsPin) {
             pin = &filter->pins.emplace_back();
             continue;
         }
