@@ -127,6 +127,13 @@ TEST_F(Registration, ServersAndSetupWriteExactlyTheirEntriesAndRemoveThemAgain) 
     EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
 }
 
+TEST_F(Registration, UnregisteringCleansUpWhenTheSetupEntriesAreAlreadyGone) {
+    ASSERT_EQ(Call(m_h1, "DllRegisterServer"), S_OK);
+    ASSERT_EQ(host::RemoveRegisteredFilter(nullptr, nullptr, CLSID_TestFilter), S_OK);
+    EXPECT_EQ(Call(m_h1, "DllUnregisterServer"), S_OK);
+    EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
+}
+
 TEST_F(Registration, FiltersWithMapperWriteServerAndFilterEntries) {
     ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
     ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
@@ -166,6 +173,21 @@ TEST_F(Registration, RegistryFailureStopsRegistrationAndIsReturned) {
     std::ofstream(host::RegistryHivePath(HKEY_CLASSES_ROOT)) << "not a hive\n";
     EXPECT_EQ(Call(m_h1, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_BADDB));
     EXPECT_EQ(Call(m_h2, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_BADDB));
+}
+
+TEST_F(Registration, LeavesTheCallersInitialisationAsItWas) {
+    IUnknown* p = nullptr;
+    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&p)),
+              CO_E_NOTINITIALIZED);
+    // A thread in the other mode is used as it is and not uninitialised behind its back.
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    EXPECT_EQ(Call(m_h1, "DllRegisterServer"), S_OK);
+    EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), S_OK);
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);
+    CoUninitialize();
+    CoUninitialize();
 }
 
 // ---- yra-regsvr --------------------------------------------------------------------------
