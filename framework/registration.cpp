@@ -82,7 +82,7 @@ HRESULT RegisterServerEntry(const FactoryTemplate& t, LPCWSTR pszModulePath) {
 }
 
 // Deletes a key after all of its subkeys, depth first.
-HRESULT EliminateSubKey(HKEY hkParent, LPCWSTR pszKey) {
+HRESULT DeleteKeyTree(HKEY hkParent, LPCWSTR pszKey) {
     HKEY hk = nullptr;
     LONG lErr = RegOpenKeyExW(hkParent, pszKey, 0, KEY_ALL_ACCESS, &hk);
     if (lErr != ERROR_SUCCESS) return HRESULT_FROM_WIN32(lErr);
@@ -91,7 +91,7 @@ HRESULT EliminateSubKey(HKEY hkParent, LPCWSTR pszKey) {
         DWORD cch = MAX_KEY_LEN;
         lErr = RegEnumKeyExW(hk, 0, achChild, &cch, nullptr, nullptr, nullptr, nullptr);
         if (lErr == ERROR_NO_MORE_ITEMS) break;
-        HRESULT hr = lErr == ERROR_SUCCESS ? EliminateSubKey(hk, achChild) : HRESULT_FROM_WIN32(lErr);
+        HRESULT hr = lErr == ERROR_SUCCESS ? DeleteKeyTree(hk, achChild) : HRESULT_FROM_WIN32(lErr);
         if (FAILED(hr)) {
             RegCloseKey(hk);
             return hr;
@@ -104,7 +104,7 @@ HRESULT EliminateSubKey(HKEY hkParent, LPCWSTR pszKey) {
 HRESULT UnregisterServerEntry(const FactoryTemplate& t) {
     WCHAR achKey[MAX_KEY_LEN];
     ClassKeyName(t, achKey);
-    return EliminateSubKey(HKEY_CLASSES_ROOT, achKey);
+    return DeleteKeyTree(HKEY_CLASSES_ROOT, achKey);
 }
 
 // Initialises the component library for the routine's duration. A thread already in the

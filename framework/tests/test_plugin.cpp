@@ -21,14 +21,14 @@ public:
     HRESULT Unregister() override;
 };
 
-const AMOVIESETUP_MEDIATYPE sudStreamTypes[] = {{&MEDIATYPE_Stream, &MEDIASUBTYPE_MPEG2_TRANSPORT}};
-const AMOVIESETUP_MEDIATYPE sudVideoTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_H264},
+const AMOVIESETUP_MEDIATYPE kStreamTypes[] = {{&MEDIATYPE_Stream, &MEDIASUBTYPE_MPEG2_TRANSPORT}};
+const AMOVIESETUP_MEDIATYPE kVideoTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_H264},
                                                {&MEDIATYPE_Video, &MEDIASUBTYPE_AVC1}};
-const AMOVIESETUP_PIN sudPins[] = {
-    {const_cast<LPWSTR>(u"in"), FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr, 1, sudStreamTypes},
-    {const_cast<LPWSTR>(u"out"), FALSE, TRUE, TRUE, FALSE, &CLSID_NULL, nullptr, 2, sudVideoTypes},
+const AMOVIESETUP_PIN kPins[] = {
+    {const_cast<LPWSTR>(u"in"), FALSE, FALSE, FALSE, FALSE, &CLSID_NULL, nullptr, 1, kStreamTypes},
+    {const_cast<LPWSTR>(u"out"), FALSE, TRUE, TRUE, FALSE, &CLSID_NULL, nullptr, 2, kVideoTypes},
 };
-const AMOVIESETUP_FILTER sudFilter = {&CLSID_TestFilter, u"YRA Test Filter", MERIT_UNLIKELY, 2, sudPins};
+const AMOVIESETUP_FILTER kSetupFilter = {&CLSID_TestFilter, u"YRA Test Filter", MERIT_UNLIKELY, 2, kPins};
 
 HRESULT WithMapper(HRESULT (*use)(IFilterMapper2*)) {
     IFilterMapper2* pFM2 = nullptr;
@@ -44,10 +44,10 @@ HRESULT CTestFilter::Register() {
     return WithMapper([](IFilterMapper2* pFM2) {
         REGFILTER2 rf2{};
         rf2.dwVersion = 1;
-        rf2.dwMerit = sudFilter.dwMerit;
-        rf2.cPins = sudFilter.nPins;
-        rf2.rgPins = sudFilter.lpPin;
-        return pFM2->RegisterFilter(CLSID_TestFilter, sudFilter.strName, nullptr, nullptr, nullptr, &rf2);
+        rf2.dwMerit = kSetupFilter.dwMerit;
+        rf2.cPins = kSetupFilter.nPins;
+        rf2.rgPins = kSetupFilter.lpPin;
+        return pFM2->RegisterFilter(CLSID_TestFilter, kSetupFilter.strName, nullptr, nullptr, nullptr, &rf2);
     });
 }
 
@@ -83,7 +83,7 @@ void CountInit(BOOL bLoading, const CLSID*) {
 
 const FactoryTemplate g_FactoryTemplates[] = {
     {u"YRA Test Aggregatable", &CLSID_TestAggregatable, CreateAggregatable, CountInit, nullptr},
-    {u"YRA Test Filter", &CLSID_TestFilter, CreateFilter, nullptr, &sudFilter},
+    {u"YRA Test Filter", &CLSID_TestFilter, CreateFilter, nullptr, &kSetupFilter},
     {u"YRA Test Needs Owner", &CLSID_TestNeedsOwner, CreateNeedsOwner, nullptr, nullptr},
 };
 const int g_cTemplates = sizeof(g_FactoryTemplates) / sizeof(g_FactoryTemplates[0]);

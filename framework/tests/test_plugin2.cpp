@@ -4,18 +4,18 @@
 
 namespace {
 
-const AMOVIESETUP_MEDIATYPE sudTypes[] = {{&MEDIATYPE_Audio, &MEDIASUBTYPE_RAW_AAC1}};
-const AMOVIESETUP_PIN sudPins[] = {
-    {const_cast<LPWSTR>(u"audio; \"main\""), FALSE, TRUE, FALSE, TRUE, &CLSID_NULL, nullptr, 1, sudTypes},
+const AMOVIESETUP_MEDIATYPE kTypes[] = {{&MEDIATYPE_Audio, &MEDIASUBTYPE_RAW_AAC1}};
+const AMOVIESETUP_PIN kPins[] = {
+    {const_cast<LPWSTR>(u"audio; \"main\""), FALSE, TRUE, FALSE, TRUE, &CLSID_NULL, nullptr, 1, kTypes},
 };
-const AMOVIESETUP_FILTER sudSecond = {&CLSID_TestSecond, u"YRA Test Second", MERIT_NORMAL, 1, sudPins};
+const AMOVIESETUP_FILTER kSetupSecond = {&CLSID_TestSecond, u"YRA Test Second", MERIT_NORMAL, 1, kPins};
 
 CUnknown* CreateSecond(LPUNKNOWN pUnk, HRESULT*) { return new CTestObject(u"Second", pUnk); }
 
 } // namespace
 
 const FactoryTemplate g_FactoryTemplates[] = {
-    {u"YRA Test Second", &CLSID_TestSecond, CreateSecond, nullptr, &sudSecond},
+    {u"YRA Test Second", &CLSID_TestSecond, CreateSecond, nullptr, &kSetupSecond},
 };
 const int g_cTemplates = 1;
 
