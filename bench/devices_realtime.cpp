@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
     const auto encodeStart = std::chrono::steady_clock::now();
     {
         std::vector<std::thread> starting;
+        starting.reserve(devices);
         for (int d = 0; d < devices; ++d)
             starting.emplace_back([&, d] {
                 EncoderSettings settings = base;
@@ -126,6 +127,7 @@ int main(int argc, char** argv) {
     const double cpuBefore = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> threads;
+    threads.reserve(devices);
     for (int d = 0; d < devices; ++d)
         threads.emplace_back([&, d] { Stream(*streamers[d], clock, stop, results[d]); });
     std::this_thread::sleep_for(std::chrono::seconds(seconds));

@@ -40,8 +40,4 @@ struct EncodedLoop {
     double encodeSeconds = 0.0;       // how long encoding took
 };
 
-// Fills `loop.packets` and `loop.chunks` from `loop.bytes`, and checks what repeating relies on:
-// whole packets, one PES with a time stamp per frame, and frame times that follow the plan.
-Status IndexLoop(EncodedLoop& loop);
-
 } // namespace host::encoder

@@ -23,7 +23,9 @@ struct Status {
 template <class T> class Result {
 public:
     Result(T value) : m_value(std::move(value)) {}
-    Result(Status failure) : m_status(std::move(failure)) {}
+    Result(Status failure) : m_status(std::move(failure)) {
+        if (m_status.ok()) m_status = Status::Fail(E_UNEXPECTED, "no value and no failure reported");
+    }
 
     bool ok() const { return m_value.has_value(); }
     const Status& status() const { return m_status; }

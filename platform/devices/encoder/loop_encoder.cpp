@@ -1,6 +1,7 @@
 #include "platform/devices/encoder/loop_encoder.h"
 
 #include "platform/devices/encoder/audio_loop_encoder.h"
+#include "platform/devices/encoder/loop_index.h"
 #include "platform/devices/encoder/loop_muxer.h"
 #include "platform/devices/encoder/test_pattern.h"
 #include "platform/devices/encoder/tone_generator.h"

@@ -1,4 +1,5 @@
-#include "platform/devices/encoder/encoded_loop.h"
+#include "platform/devices/encoder/loop_index.h"
+
 #include "platform/devices/encoder/ts_packet.h"
 
 #include <string>

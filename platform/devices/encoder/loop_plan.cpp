@@ -17,8 +17,9 @@ int64_t MulDiv(int64_t a, int64_t b, int64_t c) {
 
 LoopPlan LoopPlan::For(const EncoderSettings& s) {
     const int64_t num = s.frameRate.num, den = s.frameRate.den;
-    // Whole frames in one and in two seconds.
-    const int64_t shortest = std::max<int64_t>(1, (num + den / 2) / den);
+    // Whole frames in one and in two seconds; never a single picture, since two IDR pictures in
+    // a row must differ in their IDR id, which a repeated one cannot.
+    const int64_t shortest = std::max<int64_t>(2, (num + den / 2) / den);
     const int64_t longest = std::max<int64_t>(shortest, (2 * num + den / 2) / den);
     if (!s.audioEnabled) return LoopPlan(s.frameRate, static_cast<int32_t>(shortest), 0);
 

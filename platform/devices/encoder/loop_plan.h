@@ -21,7 +21,7 @@ inline constexpr int64_t kMarkerLengthMs = 200;
 
 class LoopPlan {
 public:
-    // The loop is one to two seconds long; with audio, the length in that range whose duration is
+    // The loop is one to two seconds long (two frames at least); with audio, the length in that range whose duration is
     // closest to a whole number of AAC frames, so that repetitions rarely need an extra frame.
     static LoopPlan For(const EncoderSettings& settings);
 

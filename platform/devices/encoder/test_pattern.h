@@ -26,10 +26,9 @@ public:
 
     void Render(int32_t loopFrame, const PicturePlanes& out) const;
 
-    // The clock line shown on a frame.
+private:
     std::string ClockText(int32_t loopFrame) const;
 
-private:
     struct Plane {
         std::vector<uint8_t> pixels;
         int width = 0;

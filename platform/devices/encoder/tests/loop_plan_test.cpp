@@ -34,6 +34,9 @@ TEST(LoopPlan, ChoosesALengthThatHoldsWholeAudioFramesWhenOneExists) {
     EXPECT_EQ(silent.VideoFrames(), 30);
     EXPECT_FALSE(silent.HasAudio());
     EXPECT_EQ(silent.AudioFramesEncoded(), 0);
+
+    // A repeated single picture would be two identical IDR pictures in a row.
+    EXPECT_EQ(LoopPlan::For(WithRates(1, 1, 48000, false)).VideoFrames(), 2);
 }
 
 TEST(LoopPlan, AudioNeverDriftsFromVideoOverLongRuns) {
