@@ -128,20 +128,6 @@ TEST(TransportStream, AnySampleSizeGivesTheSameRecords) {
     }
 }
 
-TEST(TransportStream, HoldsAnIncompletePacketForTheNextSample) {
-    auto video = VideoUnits(3);
-    Bytes ts = Multiplex(video, {});
-    DemuxHarness h;
-    // Up to the middle of the second unit's first packet, then the rest.
-    uint8_t cc = 0;
-    size_t cbFirst = Concat(TsPackets(kVideoPid, PesOf(0xE0, video[0]), cc)).size() + 100;
-    EXPECT_EQ(h.FeedOne(Bytes(ts.begin(), ts.begin() + static_cast<long>(cbFirst))), S_OK);
-    EXPECT_EQ(h.m_pRecords->Filled(DEMUX_VIDEO)->GetCount(), 0) << "the second start is not whole yet";
-    EXPECT_EQ(h.FeedOne(Bytes(ts.begin() + static_cast<long>(cbFirst), ts.end())), S_OK);
-    h.Finish();
-    ExpectVideo(h, video);
-}
-
 TEST(TransportStream, PrerollBytesWaitForTheNextSample) {
     auto video = VideoUnits(2);
     Bytes ts = Multiplex(video, {});
@@ -293,19 +279,6 @@ TEST(TransportStreamRecords, EndOfStreamClosesTheOpenRecords) {
     ExpectVideo(h, video);
     ExpectAudio(h, audio);
     EXPECT_EQ(h.m_pParser->GetInputFormat(), static_cast<DWORD>(INPUT_UNKNOWN));
-}
-
-TEST(TransportStreamRecords, ContinuationWithoutAnOpenRecordIsDropped) {
-    auto video = VideoUnits(2);
-    uint8_t cc = 0;
-    std::vector<Bytes> first = TsPackets(kVideoPid, PesOf(0xE0, video[0]), cc);
-    first.erase(first.begin());
-    Bytes ts = Concat({Concat(first), Concat(TsPackets(kVideoPid, PesOf(0xE0, video[1]), cc))});
-    DemuxHarness h;
-    EXPECT_EQ(h.Feed(ts), S_OK);
-    h.Finish();
-    ExpectVideo(h, video, 1);
-    EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped, PesOf(0xE0, video[0]).size() - 184);
 }
 
 TEST(TransportStreamRecords, ResetReturnsOpenRecordsAndForgetsTheFormat) {
