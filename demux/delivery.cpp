@@ -7,9 +7,13 @@ namespace {
 constexpr BYTE H264_SPS_HEADER = 0x67;
 constexpr BYTE H264_AUD_HEADER = 0x09;
 
-BOOL IsAdtsSync(const BYTE* pb) { return pb[0] == 0xFF && (pb[1] & 0xF0) == 0xF0; }
+BOOL IsAdtsSync(const BYTE* pb) {
+    return pb[0] == 0xFF && (pb[1] & 0xF0) == 0xF0;
+}
 
-DWORD SampleRoom(LONG cbDest) { return cbDest > 0 ? static_cast<DWORD>(cbDest) : 0; }
+DWORD SampleRoom(LONG cbDest) {
+    return cbDest > 0 ? static_cast<DWORD>(cbDest) : 0;
+}
 
 } // namespace
 
@@ -19,7 +23,8 @@ BOOL IsVideoSyncPoint(const BYTE* pb, DWORD cb) {
 }
 
 HRESULT CAdtsFrameWalk::Next(_MEDIA_SAMPLE* pRecord, DWORD cbCapacity, ADTS_FRAME* pFrame) {
-    if (pRecord->nReadPos > cbCapacity || pRecord->nLength > cbCapacity - pRecord->nReadPos || IsSpent(pRecord)) {
+    if (pRecord->nReadPos > cbCapacity || pRecord->nLength > cbCapacity - pRecord->nReadPos ||
+        IsSpent(pRecord)) {
         pRecord->nLength = 0;
         return S_FALSE;
     }
@@ -27,7 +32,8 @@ HRESULT CAdtsFrameWalk::Next(_MEDIA_SAMPLE* pRecord, DWORD cbCapacity, ADTS_FRAM
     if (!IsAdtsSync(pb)) {
         // Resynchronise on the next frame; the bytes before it cannot be decoded anyway.
         DWORD i = 1;
-        while (i + 1 < pRecord->nLength && !IsAdtsSync(pb + i)) i++;
+        while (i + 1 < pRecord->nLength && !IsAdtsSync(pb + i))
+            i++;
         pRecord->nReadPos += i;
         pRecord->nLength -= i;
         if (IsSpent(pRecord)) {
@@ -115,7 +121,8 @@ void CVideoDelivery::Reset() {
     m_rtVideoStep = 1;
 }
 
-HRESULT CAudioDelivery::MapFrame(_MEDIA_SAMPLE* pRecord, BYTE* pbDest, LONG cbDest, DEMUX_SAMPLE_INFO* pInfo) {
+HRESULT CAudioDelivery::MapFrame(_MEDIA_SAMPLE* pRecord, BYTE* pbDest, LONG cbDest,
+                                 DEMUX_SAMPLE_INFO* pInfo) {
     ADTS_FRAME frame;
     if (CAdtsFrameWalk::Next(pRecord, AUDIO_RECORD_SIZE, &frame) != S_OK) return S_FALSE;
     if (frame.cbPayload > SampleRoom(cbDest)) {

@@ -25,7 +25,8 @@ HRESULT SetFormatBlock(AM_MEDIA_TYPE* pmt, REFGUID formattype, ULONG cb) {
 HRESULT CheckInputMediaType(const AM_MEDIA_TYPE* pmt) {
     if (!pmt) return E_POINTER;
     if (pmt->majortype != MEDIATYPE_Stream) return S_FALSE;
-    if (pmt->subtype != MEDIASUBTYPE_MPEG2_PROGRAM && pmt->subtype != MEDIASUBTYPE_MPEG2_TRANSPORT) return S_FALSE;
+    if (pmt->subtype != MEDIASUBTYPE_MPEG2_PROGRAM && pmt->subtype != MEDIASUBTYPE_MPEG2_TRANSPORT)
+        return S_FALSE;
     return S_OK;
 }
 
@@ -72,7 +73,8 @@ HRESULT CheckVideoMediaType(const AM_MEDIA_TYPE* pmt) {
 }
 
 void GetAacAudioSpecificConfig(DWORD nRate, BYTE pbConfig[2]) {
-    static const DWORD kRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000};
+    static const DWORD kRates[] = {96000, 88200, 64000, 48000, 44100, 32000,
+                                   24000, 22050, 16000, 12000, 11025, 8000};
     DWORD nIndex = 3;
     for (DWORD i = 0; i < ARRAYSIZE(kRates); i++) {
         if (kRates[i] == nRate) nIndex = i;

@@ -5,8 +5,8 @@
 #include "plat/media.h"
 
 // The third H.264 subtype the video pin offers (and, as before, does not accept).
-YRA_DEFINE_GUID(MEDIASUBTYPE_H264_Offered, 0x8D2D71CB, 0x243F, 0x45E3, 0xB2, 0xD8, 0x5F, 0xD7, 0x96, 0x7E, 0xC0,
-                0x9B);
+YRA_DEFINE_GUID(MEDIASUBTYPE_H264_Offered, 0x8D2D71CB, 0x243F, 0x45E3, 0xB2, 0xD8, 0x5F, 0xD7, 0x96, 0x7E,
+                0xC0, 0x9B);
 
 constexpr DWORD FOURCC_AVC1 = 0x31435641;
 constexpr DWORD FOURCC_H264 = 0x34363248;

@@ -37,11 +37,13 @@ BOOL ReadPesTime(const BYTE* pHeader, DWORD cbHeader, REFERENCE_TIME* prtTime) {
 
 } // namespace
 
-CPsTsParser::CPsTsParser(CDemuxRecords* pRecords, IPsTsParserSite* pSite) : m_pRecords(pRecords), m_pSite(pSite) {}
+CPsTsParser::CPsTsParser(CDemuxRecords* pRecords, IPsTsParserSite* pSite)
+    : m_pRecords(pRecords), m_pSite(pSite) {}
 
 REFERENCE_TIME CPsTsParser::ConvertTimeStamp(const BYTE* pb) {
     LONGLONG v = (static_cast<LONGLONG>((pb[0] >> 1) & 7) << 30) | (static_cast<LONGLONG>(pb[1]) << 22) |
-                 (static_cast<LONGLONG>(pb[2] >> 1) << 15) | (static_cast<LONGLONG>(pb[3]) << 7) | (pb[4] >> 1);
+                 (static_cast<LONGLONG>(pb[2] >> 1) << 15) | (static_cast<LONGLONG>(pb[3]) << 7) |
+                 (pb[4] >> 1);
     return v * 1000 / 9;
 }
 

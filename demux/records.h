@@ -46,7 +46,9 @@ public:
     CDemuxRecords& operator=(const CDemuxRecords&) = delete;
     ~CDemuxRecords();
 
-    RECORD_QUEUE* Free(DEMUX_STREAM nStream) const { return nStream == DEMUX_VIDEO ? m_pVideoFree : m_pAudioFree; }
+    RECORD_QUEUE* Free(DEMUX_STREAM nStream) const {
+        return nStream == DEMUX_VIDEO ? m_pVideoFree : m_pAudioFree;
+    }
     RECORD_QUEUE* Filled(DEMUX_STREAM nStream) const {
         return nStream == DEMUX_VIDEO ? m_pVideoFilled : m_pAudioFilled;
     }

@@ -2,4 +2,6 @@
 // arbitrary samples.
 #include "fuzz_driver.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t cbData) { return DemuxFuzzOne(pbData, cbData); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t cbData) {
+    return DemuxFuzzOne(pbData, cbData);
+}

@@ -79,7 +79,8 @@ public:
     void Drain(LONG lAudioSize) {
         HRESULT hr;
         m_VideoSample.Offer(VIDEO_RECORD_SIZE);
-        while ((hr = m_pVideo->FillVideoSample(&m_VideoSample)) != S_FALSE) Check(hr == S_OK);
+        while ((hr = m_pVideo->FillVideoSample(&m_VideoSample)) != S_FALSE)
+            Check(hr == S_OK);
         m_AudioSample.Offer(lAudioSize);
         while ((hr = m_pAudio->FillAudioSample(&m_AudioSample)) != S_FALSE) {
             Check(hr == S_OK || hr == VFW_E_BUFFER_OVERFLOW);
@@ -136,7 +137,8 @@ int DemuxFuzzOne(const uint8_t* pbData, size_t cbData) {
         Check(hr == S_OK || hr == S_FALSE);
         pbData += cbChunk;
         cbData -= cbChunk;
-        filter.Drain((r >> 8) % 3 == 0 ? static_cast<LONG>(256 + r % 4096) : static_cast<LONG>(AUDIO_RECORD_SIZE));
+        filter.Drain((r >> 8) % 3 == 0 ? static_cast<LONG>(256 + r % 4096)
+                                       : static_cast<LONG>(AUDIO_RECORD_SIZE));
         if ((r >> 12) % 251 == 0) Check(filter.m_pParser->EndOfStream() == S_OK);
     }
     Check(filter.m_pParser->EndOfStream() == S_OK);

@@ -16,9 +16,9 @@ Bytes AdtsFrame(size_t cbPayload, uint8_t nFill) {
     size_t cbFrame = cbPayload + 7;
     Bytes frame(cbFrame, nFill);
     frame[0] = 0xFF;
-    frame[1] = 0xF1;                                                  // MPEG-4, no CRC
-    frame[2] = 0x4C;                                                  // AAC LC, 48 kHz index
-    frame[3] = static_cast<uint8_t>(0x80 | ((cbFrame >> 11) & 3));    // two channels
+    frame[1] = 0xF1;                                               // MPEG-4, no CRC
+    frame[2] = 0x4C;                                               // AAC LC, 48 kHz index
+    frame[3] = static_cast<uint8_t>(0x80 | ((cbFrame >> 11) & 3)); // two channels
     frame[4] = static_cast<uint8_t>(cbFrame >> 3);
     frame[5] = static_cast<uint8_t>(((cbFrame & 7) << 5) | 0x1F);
     frame[6] = 0xFC;
@@ -45,7 +45,8 @@ Bytes H264AccessUnit(bool bKey, size_t cbTotal, uint8_t nFill) {
 std::vector<Bytes> SplitAccessUnits(const Bytes& es) {
     std::vector<size_t> starts;
     for (size_t i = 0; i + 5 <= es.size(); i++) {
-        if (es[i] == 0 && es[i + 1] == 0 && es[i + 2] == 0 && es[i + 3] == 1 && es[i + 4] == 0x09) starts.push_back(i);
+        if (es[i] == 0 && es[i + 1] == 0 && es[i + 2] == 0 && es[i + 3] == 1 && es[i + 4] == 0x09)
+            starts.push_back(i);
     }
     std::vector<Bytes> units;
     if (starts.empty() || starts[0] != 0) starts.insert(starts.begin(), 0);
@@ -60,7 +61,8 @@ std::vector<Bytes> SplitAdtsFrames(const Bytes& es) {
     std::vector<Bytes> frames;
     size_t i = 0;
     while (i + 7 <= es.size()) {
-        size_t cb = (static_cast<size_t>(es[i + 3] & 3) << 11) | (static_cast<size_t>(es[i + 4]) << 3) | (es[i + 5] >> 5);
+        size_t cb = (static_cast<size_t>(es[i + 3] & 3) << 11) | (static_cast<size_t>(es[i + 4]) << 3) |
+                    (es[i + 5] >> 5);
         if (cb < 7 || i + cb > es.size()) break;
         frames.emplace_back(es.begin() + static_cast<long>(i), es.begin() + static_cast<long>(i + cb));
         i += cb;
@@ -70,7 +72,8 @@ std::vector<Bytes> SplitAdtsFrames(const Bytes& es) {
 
 Bytes Concat(const std::vector<Bytes>& parts) {
     Bytes out;
-    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    for (const Bytes& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
     return out;
 }
 
@@ -170,9 +173,13 @@ Bytes RawPacket(uint8_t nId, size_t cb, uint8_t nFill) {
 
 } // namespace
 
-void PsMuxer::AddVideo(const Bytes& au, int64_t pts, int64_t dts) { AddUnit(0xE0, au, pts, dts); }
+void PsMuxer::AddVideo(const Bytes& au, int64_t pts, int64_t dts) {
+    AddUnit(0xE0, au, pts, dts);
+}
 
-void PsMuxer::AddAudio(const Bytes& frames, int64_t pts) { AddUnit(0xC0, frames, pts, -1); }
+void PsMuxer::AddAudio(const Bytes& frames, int64_t pts) {
+    AddUnit(0xC0, frames, pts, -1);
+}
 
 void PsMuxer::AddUnit(uint8_t nStreamId, const Bytes& unit, int64_t pts, int64_t dts) {
     for (size_t at = 0; at < unit.size() || at == 0; at += m_Options.cbMaxPesPayload) {
@@ -184,7 +191,8 @@ void PsMuxer::AddUnit(uint8_t nStreamId, const Bytes& unit, int64_t pts, int64_t
         header.dts = dts;
         header.bAligned = bFirst && m_Options.bAligned;
         size_t cb = std::min(m_Options.cbMaxPesPayload, unit.size() - at);
-        AddPes(Pes(header, Bytes(unit.begin() + static_cast<long>(at), unit.begin() + static_cast<long>(at + cb))));
+        AddPes(Pes(header,
+                   Bytes(unit.begin() + static_cast<long>(at), unit.begin() + static_cast<long>(at + cb))));
         if (unit.empty()) break;
     }
     if (m_Options.bOtherStreams) AddOtherStreams();
@@ -325,12 +333,14 @@ HRESULT DemuxHarness::Feed(const Bytes& data, size_t cbChunk, bool bDrain) {
 
 void DemuxHarness::Drain() {
     auto take = [](FakeSample& sample, std::vector<Delivered>& out) {
-        out.push_back({Bytes(sample.m_Buffer.begin(), sample.m_Buffer.begin() + sample.lActual), sample.rtStart,
-                       sample.llMediaStart, sample.llMediaStop, sample.bSync});
+        out.push_back({Bytes(sample.m_Buffer.begin(), sample.m_Buffer.begin() + sample.lActual),
+                       sample.rtStart, sample.llMediaStart, sample.llMediaStop, sample.bSync});
         EXPECT_FALSE(sample.bStop) << "no stop time is set";
     };
-    while (m_pVideo->FillVideoSample(&m_VideoSample) == S_OK) take(m_VideoSample, m_Video);
-    while (m_pAudio->FillAudioSample(&m_AudioSample) == S_OK) take(m_AudioSample, m_Audio);
+    while (m_pVideo->FillVideoSample(&m_VideoSample) == S_OK)
+        take(m_VideoSample, m_Video);
+    while (m_pAudio->FillAudioSample(&m_AudioSample) == S_OK)
+        take(m_AudioSample, m_Audio);
 }
 
 void DemuxHarness::Finish() {
@@ -356,8 +366,9 @@ std::vector<RawRecord> PeekFilled(CDemuxRecords* pRecords, DEMUX_STREAM nStream)
 std::vector<Unit> VideoUnits(int n, size_t cbBase) {
     std::vector<Unit> units;
     for (int i = 0; i < n; i++) {
-        units.push_back({H264AccessUnit(i % 5 == 0, cbBase + 37 * static_cast<size_t>(i), static_cast<uint8_t>(0x10 + i)),
-                         126000 + 3000 * i});
+        units.push_back(
+            {H264AccessUnit(i % 5 == 0, cbBase + 37 * static_cast<size_t>(i), static_cast<uint8_t>(0x10 + i)),
+             126000 + 3000 * i});
     }
     return units;
 }
@@ -409,7 +420,9 @@ bool HaveFfmpeg() {
     return s_bHave;
 }
 
-bool RunCommand(const std::string& command) { return std::system(command.c_str()) == 0; }
+bool RunCommand(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
 
 std::string RunCapture(const std::string& command) {
     std::string out;
@@ -417,7 +430,8 @@ std::string RunCapture(const std::string& command) {
     if (!pipe) return out;
     char buffer[4096];
     size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) out.append(buffer, n);
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        out.append(buffer, n);
     pclose(pipe);
     return out;
 }

@@ -35,7 +35,9 @@ Bytes Concat(const std::vector<Bytes>& parts);
 // The five-byte PTS/DTS field with its four-bit prefix and marker bits.
 void PutTimeStamp(uint8_t* pb, uint8_t nPrefix, int64_t v);
 // 90 kHz ticks to the parser's 100-ns units.
-inline int64_t ToRefTime(int64_t ticks) { return ticks * 1000 / 9; }
+inline int64_t ToRefTime(int64_t ticks) {
+    return ticks * 1000 / 9;
+}
 
 struct PesHeader {
     uint8_t nStreamId = 0xE0;

@@ -32,7 +32,8 @@ struct Media {
     int nRate = 0;
 };
 
-std::vector<std::vector<std::string>> ProbeCsv(const std::string& ts, const char* pszStream, const char* pszFields) {
+std::vector<std::vector<std::string>> ProbeCsv(const std::string& ts, const char* pszStream,
+                                               const char* pszFields) {
     std::string out = RunCapture("ffprobe -v error -select_streams " + std::string(pszStream) +
                                  " -show_entries packet=" + pszFields + " -of csv=p=0 '" + ts + "'");
     std::vector<std::vector<std::string>> rows;
@@ -42,8 +43,10 @@ std::vector<std::vector<std::string>> ProbeCsv(const std::string& ts, const char
         std::vector<std::string> fields;
         std::istringstream in(line);
         std::string field;
-        while (std::getline(in, field, ',')) fields.push_back(field);
-        if (fields.size() >= 2 && !fields[0].empty() && std::isdigit(static_cast<unsigned char>(fields[0][0]))) {
+        while (std::getline(in, field, ','))
+            fields.push_back(field);
+        if (fields.size() >= 2 && !fields[0].empty() &&
+            std::isdigit(static_cast<unsigned char>(fields[0][0]))) {
             rows.push_back(fields);
         }
     }
@@ -90,7 +93,8 @@ const Media* GetMedia(const MediaSpec& spec) {
         media->audioPts.push_back(std::stoll(row[0]));
         media->audioPesStart.push_back(row[1] != "N/A");
     }
-    if (media->ts.empty() || media->videoEs.empty() || media->audioEs.empty() || media->videoDts.empty()) return nullptr;
+    if (media->ts.empty() || media->videoEs.empty() || media->audioEs.empty() || media->videoDts.empty())
+        return nullptr;
     return (s_cache[spec.pszName] = std::move(media)).get();
 }
 
@@ -99,13 +103,15 @@ const MediaSpec kBFrames = {"bframes44k_v1", 44100, 2};
 
 std::vector<Bytes> AudioPayloads(const Bytes& adts) {
     std::vector<Bytes> payloads;
-    for (const Bytes& frame : SplitAdtsFrames(adts)) payloads.emplace_back(frame.begin() + 7, frame.end());
+    for (const Bytes& frame : SplitAdtsFrames(adts))
+        payloads.emplace_back(frame.begin() + 7, frame.end());
     return payloads;
 }
 
 std::vector<Bytes> DataOf(const std::vector<Delivered>& samples) {
     std::vector<Bytes> data;
-    for (const Delivered& d : samples) data.push_back(d.data);
+    for (const Delivered& d : samples)
+        data.push_back(d.data);
     return data;
 }
 
@@ -127,7 +133,8 @@ void ExpectMatchesFfmpeg(const DemuxHarness& h, const Media& m) {
             EXPECT_EQ(h.m_Audio[i].rtStart, rtExpected) << "audio " << i;
         } else {
             // Later frames of a PES are timed by whole frame durations (truncated to 100 ns).
-            EXPECT_NEAR(static_cast<double>(h.m_Audio[i].rtStart), static_cast<double>(rtExpected), 2000) << i;
+            EXPECT_NEAR(static_cast<double>(h.m_Audio[i].rtStart), static_cast<double>(rtExpected), 2000)
+                << i;
         }
         EXPECT_EQ(h.m_Audio[i].llMediaStart, static_cast<LONGLONG>(i) * m.nRate);
     }
@@ -171,7 +178,8 @@ TEST_P(FfmpegStreams, SampleSizeDoesNotChangeTheOutput) {
 TEST_P(FfmpegStreams, InterleavedPacketsGiveTheSameOutput) {
     std::vector<Bytes> video, audio, other;
     for (size_t at = 0; at + 188 <= m_pMedia->ts.size(); at += 188) {
-        Bytes packet(m_pMedia->ts.begin() + static_cast<long>(at), m_pMedia->ts.begin() + static_cast<long>(at + 188));
+        Bytes packet(m_pMedia->ts.begin() + static_cast<long>(at),
+                     m_pMedia->ts.begin() + static_cast<long>(at + 188));
         (packet[2] == 0x44 ? video : packet[2] == 0x45 ? audio : other).push_back(packet);
     }
     Bytes interleaved = Concat(other);
@@ -198,7 +206,8 @@ TEST_P(FfmpegStreams, ADamagedPacketLosesOnlyTheRecordsItTouches) {
     EXPECT_GE(h.m_Audio.size() + 40, reference.m_Audio.size());
     size_t j = 0;
     for (const Delivered& d : h.m_Video) {
-        while (j < reference.m_Video.size() && reference.m_Video[j].rtStart != d.rtStart) j++;
+        while (j < reference.m_Video.size() && reference.m_Video[j].rtStart != d.rtStart)
+            j++;
         ASSERT_LT(j, reference.m_Video.size()) << "a delivered record that ffmpeg does not have";
         EXPECT_EQ(d.data, reference.m_Video[j].data);
     }
@@ -239,7 +248,8 @@ TEST_P(FfmpegStreams, ProgramStreamOfTheSameStreamsGivesTheSameOutput) {
         EXPECT_EQ(h.m_pParser->GetStats().cParseErrors, 0u);
         ASSERT_EQ(h.m_Video.size(), units.size());
         EXPECT_EQ(Concat(DataOf(h.m_Video)), m_pMedia->videoEs);
-        for (size_t i = 0; i < units.size(); i++) EXPECT_EQ(h.m_Video[i].rtStart, ToRefTime(m_pMedia->videoDts[i]));
+        for (size_t i = 0; i < units.size(); i++)
+            EXPECT_EQ(h.m_Video[i].rtStart, ToRefTime(m_pMedia->videoDts[i]));
         std::vector<Bytes> expected = AudioPayloads(m_pMedia->audioEs);
         expected.resize(nFrame);
         EXPECT_EQ(DataOf(h.m_Audio), expected);

@@ -26,10 +26,12 @@ Bytes SmallTs(bool bInterleave) {
     std::vector<Bytes> v, a;
     uint8_t ccV = 0, ccA = 0;
     for (const Unit& u : video) {
-        for (Bytes& p : TsPackets(0x44, Pes(PesHeader{0xE0, 2, u.pts, 0, true}, u.payload), ccV)) v.push_back(p);
+        for (Bytes& p : TsPackets(0x44, Pes(PesHeader{0xE0, 2, u.pts, 0, true}, u.payload), ccV))
+            v.push_back(p);
     }
     for (const Unit& u : audio) {
-        for (Bytes& p : TsPackets(0x45, Pes(PesHeader{0xC0, 3, u.pts, u.pts - 10, true}, u.payload), ccA)) a.push_back(p);
+        for (Bytes& p : TsPackets(0x45, Pes(PesHeader{0xC0, 3, u.pts, u.pts - 10, true}, u.payload), ccA))
+            a.push_back(p);
     }
     if (!bInterleave) return Concat({Concat(v), Concat(a)});
     Bytes ts;
@@ -63,7 +65,8 @@ Bytes OddTs() {
     longAdaptation[4] = 190;
     Bytes noTime = Pes(PesHeader{0xC0, 0, 0, 0, true}, AdtsFrame(50, 0x33));
     return Concat({TsPacket(0x44, true, pes.data(), pes.size(), cc), longAdaptation,
-                   TsPacket(0x45, true, noTime.data(), noTime.size(), cc), Bytes{0x47, 0x40, 0x44, 0x10, 0x00, 0x00}});
+                   TsPacket(0x45, true, noTime.data(), noTime.size(), cc),
+                   Bytes{0x47, 0x40, 0x44, 0x10, 0x00, 0x00}});
 }
 
 std::map<std::string, Bytes> MakeSeeds() {
@@ -87,7 +90,8 @@ TEST(FuzzSeeds, BuiltSeedsRunCleanlyAndAreWrittenOnRequest) {
     }
     if (const char* pszDir = std::getenv("YRA_DEMUX_WRITE_SEEDS")) {
         std::filesystem::create_directories(pszDir);
-        for (const auto& [name, seed] : seeds) WriteFile(std::string(pszDir) + "/" + name, seed);
+        for (const auto& [name, seed] : seeds)
+            WriteFile(std::string(pszDir) + "/" + name, seed);
     }
 }
 

@@ -48,7 +48,9 @@ TEST(ProgramStream, ATenThousandBytePesOverThreeSamplesFillsOneRecord) {
     DemuxHarness h;
     size_t cbThird = ps.size() / 3;
     EXPECT_EQ(h.FeedOne(Bytes(ps.begin(), ps.begin() + static_cast<long>(cbThird))), S_OK);
-    EXPECT_EQ(h.FeedOne(Bytes(ps.begin() + static_cast<long>(cbThird), ps.begin() + static_cast<long>(2 * cbThird))), S_OK);
+    EXPECT_EQ(h.FeedOne(Bytes(ps.begin() + static_cast<long>(cbThird),
+                              ps.begin() + static_cast<long>(2 * cbThird))),
+              S_OK);
     EXPECT_EQ(h.FeedOne(Bytes(ps.begin() + static_cast<long>(2 * cbThird), ps.end())), S_OK);
     h.Finish();
     ExpectVideo(h, video);
@@ -112,9 +114,9 @@ TEST(ProgramStream, TimeBeginsARecordAndContinuationsStayWithTheirStream) {
     auto slice = [](const Bytes& b, size_t from, size_t to) {
         return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(to));
     };
-    Bytes interleaved = Concat({PackHeader(0, 0), Pes(vFirst, slice(v, 0, 300)), Pes(aFirst, slice(a, 0, 214)),
-                                Pes(vNext, slice(v, 300, 600)), Pes(aNext, slice(a, 214, a.size())),
-                                Pes(vNext, slice(v, 600, v.size()))});
+    Bytes interleaved = Concat({PackHeader(0, 0), Pes(vFirst, slice(v, 0, 300)),
+                                Pes(aFirst, slice(a, 0, 214)), Pes(vNext, slice(v, 300, 600)),
+                                Pes(aNext, slice(a, 214, a.size())), Pes(vNext, slice(v, 600, v.size()))});
     DemuxHarness h2;
     EXPECT_EQ(h2.Feed(interleaved), S_OK);
     h2.Finish();
@@ -125,7 +127,8 @@ TEST(ProgramStream, TimeBeginsARecordAndContinuationsStayWithTheirStream) {
 TEST(ProgramStream, AContinuationWithNoOpenRecordIsDropped) {
     Bytes lost(100, 0x61);
     auto video = VideoUnits(1);
-    Bytes ps = Concat({PackHeader(0, 0), Pes(PesHeader{0xE0, 0, 0, 0, false}, lost), MakePs(video, {}, PsOptions{})});
+    Bytes ps = Concat(
+        {PackHeader(0, 0), Pes(PesHeader{0xE0, 0, 0, 0, false}, lost), MakePs(video, {}, PsOptions{})});
     DemuxHarness h;
     EXPECT_EQ(h.Feed(ps), S_OK);
     h.Finish();
@@ -154,9 +157,9 @@ TEST(ProgramStreamErrors, ResumeAtTheNextPackHeader) {
         bool bClosesVideo;
     };
     const BadInput kBadInputs[] = {
-        {{0, 0, 1, 0xB3, 0x14, 0x00, 0xF0}, false},                         // a video sequence start code
-        {{0x77, 0x66}, false},                                              // bytes that cannot begin a start code
-        {{0, 0, 1, 0xE0, 0x00, 0x04, 0x80, 0x80, 0x05, 0x21}, false},       // a header longer than its packet
+        {{0, 0, 1, 0xB3, 0x14, 0x00, 0xF0}, false},                   // a video sequence start code
+        {{0x77, 0x66}, false},                                        // bytes that cannot begin a start code
+        {{0, 0, 1, 0xE0, 0x00, 0x04, 0x80, 0x80, 0x05, 0x21}, false}, // a header longer than its packet
         {{0, 0, 1, 0xE0, 0x00, 0x08, 0x84, 0x00, 0x00, 0x11, 0x22}, true}, // aligned, without a time
     };
     for (const BadInput& bad : kBadInputs) {

@@ -95,10 +95,12 @@ TEST(TransportStream, InterleavedPacketsContinueTheirOwnStreamsRecord) {
     uint8_t ccV = 0, ccA = 0;
     std::vector<Bytes> vPackets, aPackets;
     for (const Unit& u : video) {
-        for (Bytes& p : TsPackets(kVideoPid, PesOf(0xE0, u), ccV)) vPackets.push_back(std::move(p));
+        for (Bytes& p : TsPackets(kVideoPid, PesOf(0xE0, u), ccV))
+            vPackets.push_back(std::move(p));
     }
     for (const Unit& u : audio) {
-        for (Bytes& p : TsPackets(kAudioPid, PesOf(0xC0, u), ccA)) aPackets.push_back(std::move(p));
+        for (Bytes& p : TsPackets(kAudioPid, PesOf(0xC0, u), ccA))
+            aPackets.push_back(std::move(p));
     }
     Bytes ts;
     for (size_t i = 0; i < std::max(vPackets.size(), aPackets.size()); i++) {
@@ -133,7 +135,8 @@ TEST(TransportStream, PrerollBytesWaitForTheNextSample) {
     Bytes ts = Multiplex(video, {});
     DemuxHarness h;
     EXPECT_EQ(h.m_pParser->ProcessInput(ts.data(), 188 * 10, TRUE), S_OK);
-    EXPECT_EQ(h.m_pParser->GetInputFormat(), static_cast<DWORD>(INPUT_UNKNOWN)) << "preroll bytes are only held";
+    EXPECT_EQ(h.m_pParser->GetInputFormat(), static_cast<DWORD>(INPUT_UNKNOWN))
+        << "preroll bytes are only held";
     FakeSample sample(ts.size());
     std::copy(ts.begin() + 1880, ts.end(), sample.m_Buffer.begin());
     sample.lActual = static_cast<LONG>(ts.size() - 1880);
@@ -157,7 +160,8 @@ TEST(TransportStreamErrors, ALostSyncByteIsSkippedToTheNextPacket) {
     size_t cbUnit4End = 0;
     {
         uint8_t cc = 0;
-        for (int i = 0; i < 5; i++) cbUnit4End += Concat(TsPackets(kVideoPid, PesOf(0xE0, video[i]), cc)).size();
+        for (int i = 0; i < 5; i++)
+            cbUnit4End += Concat(TsPackets(kVideoPid, PesOf(0xE0, video[i]), cc)).size();
     }
     // The second packet of unit 5.
     ts[cbUnit4End + 188] = 0x00;
@@ -168,10 +172,12 @@ TEST(TransportStreamErrors, ALostSyncByteIsSkippedToTheNextPacket) {
     h.Finish();
     // Units 0-4 were closed before the error; unit 5 was open and is lost; 6-9 are whole.
     ASSERT_EQ(h.m_Video.size(), 9u);
-    for (int i = 0; i < 5; i++) EXPECT_EQ(h.m_Video[static_cast<size_t>(i)].data, video[static_cast<size_t>(i)].payload);
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(h.m_Video[static_cast<size_t>(i)].data, video[static_cast<size_t>(i)].payload);
     for (int i = 6; i < 10; i++) {
         EXPECT_EQ(h.m_Video[static_cast<size_t>(i - 1)].data, video[static_cast<size_t>(i)].payload);
-        EXPECT_EQ(h.m_Video[static_cast<size_t>(i - 1)].rtStart, ToRefTime(video[static_cast<size_t>(i)].pts));
+        EXPECT_EQ(h.m_Video[static_cast<size_t>(i - 1)].rtStart,
+                  ToRefTime(video[static_cast<size_t>(i)].pts));
     }
     // Video media times restart with the reset.
     EXPECT_EQ(h.m_Video[5].llMediaStart, 0);
@@ -185,7 +191,8 @@ TEST(TransportStreamErrors, InputThatBeginsMidPacketIsSkippedToAPlausibleSync) {
     // of a packet.
     std::mt19937 rng(7);
     Bytes garbage(700);
-    for (auto& b : garbage) b = static_cast<uint8_t>(rng() % 0x40 + 0x01);
+    for (auto& b : garbage)
+        b = static_cast<uint8_t>(rng() % 0x40 + 0x01);
     garbage[0] = 0x12;
     garbage[100] = 0x47;
     garbage[400] = 0x47;
@@ -260,7 +267,8 @@ TEST(TransportStreamErrors, APesLargerThanARecordFillsItAndDropsTheRest) {
     EXPECT_EQ(h.m_Video[1].data, after[0].payload);
     // Four whole frames fit the audio record; the fifth is cut and not delivered.
     EXPECT_EQ(h.m_Audio.size(), 4u);
-    EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped, 5000u + (bigAudio.payload.size() - AUDIO_RECORD_SIZE));
+    EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped,
+              5000u + (bigAudio.payload.size() - AUDIO_RECORD_SIZE));
 }
 
 TEST(TransportStreamRecords, EndOfStreamClosesTheOpenRecords) {

@@ -41,7 +41,9 @@ TEST(CppQueue, IsFifoWithPushHeadInFront) {
 }
 
 int g_nReleased = 0;
-void CountRelease(_MEDIA_SAMPLE*) { g_nReleased++; }
+void CountRelease(_MEDIA_SAMPLE*) {
+    g_nReleased++;
+}
 
 TEST(CppQueue, ClearCallsReleaseForEveryCarriedRecord) {
     g_nReleased = 0;
