@@ -14,7 +14,7 @@ namespace {
 
 using namespace demuxtest;
 
-struct MediaSpec {
+struct MediaRecipe {
     const char* pszName;
     int nRate;
     int nBFrames;
@@ -55,23 +55,23 @@ std::vector<std::vector<std::string>> ProbeCsv(const std::string& ts, const char
 
 // Makes (once per build tree) a two-second stream and what ffmpeg itself demultiplexes from
 // it. Files are written under a temporary name and renamed, so parallel tests share them.
-const Media* GetMedia(const MediaSpec& spec) {
+const Media* GetMedia(const MediaRecipe& recipe) {
     static std::map<std::string, std::unique_ptr<Media>> s_cache;
-    auto found = s_cache.find(spec.pszName);
+    auto found = s_cache.find(recipe.pszName);
     if (found != s_cache.end()) return found->second.get();
 
 #ifdef YRA_DEMUX_MEDIA_DIR
-    std::string base = MediaDir(YRA_DEMUX_MEDIA_DIR) + "/" + spec.pszName;
+    std::string base = MediaDir(YRA_DEMUX_MEDIA_DIR) + "/" + recipe.pszName;
 #else
-    std::string base = MediaDir(nullptr) + "/" + spec.pszName;
+    std::string base = MediaDir(nullptr) + "/" + recipe.pszName;
 #endif
     std::string ts = base + ".ts", v = base + ".h264", a = base + ".aac";
     if (ReadFile(a).empty()) {
         std::string tmp = base + "." + std::to_string(getpid());
         std::ostringstream cmd;
         cmd << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=30"
-            << " -f lavfi -i sine=frequency=440:sample_rate=" << spec.nRate << " -t 2"
-            << " -c:v libx264 -g 30 -bf " << spec.nBFrames << " -c:a aac"
+            << " -f lavfi -i sine=frequency=440:sample_rate=" << recipe.nRate << " -t 2"
+            << " -c:v libx264 -g 30 -bf " << recipe.nBFrames << " -c:a aac"
             << " -streamid 0:68 -streamid 1:69 -f mpegts '" << tmp << ".ts'"
             << " && ffmpeg -nostdin -hide_banner -loglevel error -y -i '" << tmp << ".ts'"
             << " -map 0:v -c copy -f h264 '" << tmp << ".h264' -map 0:a -c copy -f adts '" << tmp << ".aac'"
@@ -83,7 +83,7 @@ const Media* GetMedia(const MediaSpec& spec) {
     media->ts = ReadFile(ts);
     media->videoEs = ReadFile(v);
     media->audioEs = ReadFile(a);
-    media->nRate = spec.nRate;
+    media->nRate = recipe.nRate;
     for (const auto& row : ProbeCsv(ts, "v", "pts,dts,flags")) {
         media->videoPts.push_back(std::stoll(row[0]));
         media->videoDts.push_back(std::stoll(row[1]));
@@ -95,11 +95,11 @@ const Media* GetMedia(const MediaSpec& spec) {
     }
     if (media->ts.empty() || media->videoEs.empty() || media->audioEs.empty() || media->videoDts.empty())
         return nullptr;
-    return (s_cache[spec.pszName] = std::move(media)).get();
+    return (s_cache[recipe.pszName] = std::move(media)).get();
 }
 
-const MediaSpec kPlain = {"plain48k_v1", 48000, 0};
-const MediaSpec kBFrames = {"bframes44k_v1", 44100, 2};
+const MediaRecipe kPlain = {"plain48k_v1", 48000, 0};
+const MediaRecipe kBFrames = {"bframes44k_v1", 44100, 2};
 
 std::vector<Bytes> AudioPayloads(const Bytes& adts) {
     std::vector<Bytes> payloads;
@@ -140,7 +140,7 @@ void ExpectMatchesFfmpeg(const DemuxHarness& h, const Media& m) {
     }
 }
 
-class FfmpegStreams : public testing::TestWithParam<MediaSpec> {
+class FfmpegStreams : public testing::TestWithParam<MediaRecipe> {
 protected:
     void SetUp() override {
         if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
@@ -257,7 +257,7 @@ TEST_P(FfmpegStreams, ProgramStreamOfTheSameStreamsGivesTheSameOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, FfmpegStreams, testing::Values(kPlain, kBFrames),
-                         [](const testing::TestParamInfo<MediaSpec>& info) {
+                         [](const testing::TestParamInfo<MediaRecipe>& info) {
                              return std::string(info.param.nBFrames ? "BFrames44k" : "Plain48k");
                          });
 
