@@ -121,6 +121,11 @@ void CVideoDelivery::Reset() {
     m_rtVideoStep = 1;
 }
 
+BOOL CVideoDelivery::IsDrained() {
+    std::lock_guard<std::mutex> lock(m_csOut);
+    return !m_pVideoOut && m_pRecords->Filled(DEMUX_VIDEO)->GetCount() == 0;
+}
+
 HRESULT CAudioDelivery::MapFrame(_MEDIA_SAMPLE* pRecord, BYTE* pbDest, LONG cbDest,
                                  DEMUX_SAMPLE_INFO* pInfo) {
     ADTS_FRAME frame;
@@ -173,6 +178,11 @@ void CAudioDelivery::Reset() {
         m_pAudioOut = nullptr;
     }
     m_rtAudioMediaTime = 0;
+}
+
+BOOL CAudioDelivery::IsDrained() {
+    std::lock_guard<std::mutex> lock(m_csOut);
+    return !m_pAudioOut && m_pRecords->Filled(DEMUX_AUDIO)->GetCount() == 0;
 }
 
 HRESULT CAudioDelivery::SetAudioSampleRate(DWORD nRate) {

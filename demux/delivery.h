@@ -77,6 +77,8 @@ public:
     HRESULT MapRecord(const _MEDIA_SAMPLE* pRecord, BYTE* pbDest, LONG cbDest, DEMUX_SAMPLE_INFO* pInfo);
     // Returns the record out for delivery, emptied, to the free queue; media time 0, step 1.
     void Reset();
+    // Nothing filled is waiting: after the parser's end of stream, the pin may send its own.
+    BOOL IsDrained();
 
 private:
     CDemuxRecords* const m_pRecords;
@@ -106,6 +108,8 @@ public:
     // Returns the record out for delivery, emptied, to the free queue; media time 0. The
     // rate and frame duration stay.
     void Reset();
+    // No record is being split and none is waiting.
+    BOOL IsDrained();
 
     // Media-time step = rate, frame duration = 1024 samples in 100-ns units (truncated).
     // E_INVALIDARG for a rate of 0, which would make the duration meaningless.

@@ -93,6 +93,7 @@ TEST_F(DeliveryTest, AudioRecordGoesOutOneFrameAtATime) {
     Fill(DEMUX_AUDIO, frames, 10000000);
     const REFERENCE_TIME kTimes[] = {10000000, 10213333, 10426666};
     for (int i = 0; i < 3; i++) {
+        EXPECT_FALSE(m_pAudio->IsDrained());
         ASSERT_EQ(m_pAudio->FillAudioSample(&m_Audio), S_OK);
         EXPECT_EQ(m_Audio.lActual, 364);
         EXPECT_EQ(m_Audio.m_Buffer[0], 0x11 * (i + 1));
@@ -103,6 +104,7 @@ TEST_F(DeliveryTest, AudioRecordGoesOutOneFrameAtATime) {
         EXPECT_TRUE(m_Audio.bSync);
     }
     EXPECT_EQ(FreeCount(DEMUX_AUDIO), static_cast<LONG>(DEMUX_RECORDS_PER_STREAM));
+    EXPECT_TRUE(m_pAudio->IsDrained());
     EXPECT_EQ(m_pAudio->FillAudioSample(&m_Audio), S_FALSE);
 }
 
