@@ -1,4 +1,4 @@
-# yra_add_gtest(NAME LABEL label SOURCES ... [LIBS ...] [ENV ...] [TIMEOUT s])
+# yra_add_gtest(NAME LABEL label SOURCES ... [LIBS ...] [TIMEOUT s])
 # One test executable per call, discovered into CTest with the component's label so
 # that `ctest --preset default -L <label>` runs one component. Every test gets a
 # private host root so that registry state never leaks between tests or into $HOME.
@@ -6,16 +6,18 @@ function(yra_add_gtest name)
   if(NOT YRA_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
   set(_root ${CMAKE_BINARY_DIR}/test-roots/${name})
+  # The discovery script splits every list in PROPERTIES, so only one variable can travel in
+  # ENVIRONMENT; where the tree is comes in as compile definitions instead.
+  target_compile_definitions(${name} PRIVATE YRA_BUILD_DIR="${CMAKE_BINARY_DIR}" YRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "YRA_HOST_ROOT=${_root};YRA_BUILD_DIR=${CMAKE_BINARY_DIR};YRA_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "YRA_HOST_ROOT=${_root}")
 endfunction()
 include(GoogleTest)
