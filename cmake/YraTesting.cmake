@@ -1,7 +1,8 @@
 # yra_add_gtest(NAME LABEL label SOURCES ... [LIBS ...] [TIMEOUT s])
 # One test executable per call, discovered into CTest with the component's label so
 # that `ctest --preset default -L <label>` runs one component. Every test gets a
-# private host root so that registry state never leaks between tests or into $HOME.
+# private host root (one per test, see tests/support/test_main.cpp) so that registry state
+# never leaks between tests or into $HOME.
 function(yra_add_gtest name)
   if(NOT YRA_BUILD_TESTS)
     return()
@@ -11,7 +12,7 @@ function(yra_add_gtest name)
     set(T_TIMEOUT 120)
   endif()
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} yra_test_main)
   set(_root ${CMAKE_BINARY_DIR}/test-roots/${name})
   # The discovery script splits every list in PROPERTIES, so only one variable can travel in
   # ENVIRONMENT; where the tree is comes in as compile definitions instead.
@@ -21,3 +22,9 @@ function(yra_add_gtest name)
     PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "YRA_HOST_ROOT=${_root}")
 endfunction()
 include(GoogleTest)
+
+if(YRA_BUILD_TESTS AND NOT TARGET yra_test_main)
+  find_package(GTest REQUIRED)
+  add_library(yra_test_main STATIC ${CMAKE_CURRENT_LIST_DIR}/../tests/support/test_main.cpp)
+  target_link_libraries(yra_test_main PUBLIC GTest::gmock GTest::gtest)
+endif()
