@@ -29,9 +29,6 @@ public:
     BOOL CheckRequest(DWORD* pParam);
     void Reply(DWORD dw);
 
-    CCritSec m_AccessLock; // serialises callers of CallWorker
-    CCritSec m_WorkerLock; // for the derived class's worker state
-
 private:
     static void InitialThreadProc(CAMThread* pThread);
 
@@ -40,6 +37,12 @@ private:
     DWORD m_dwParam = 0;
     DWORD m_dwReturnVal = 0;
     std::atomic<std::thread*> m_hThread{nullptr};
+
+public:
+    CCritSec m_AccessLock; // serialises callers of CallWorker
+    CCritSec m_WorkerLock; // for the derived class's worker state
+
+private:
     // Set by Reply, so a caller woken by the worker's end can tell it got no answer.
     std::atomic<bool> m_bReplied{false};
     std::atomic<bool> m_bEnded{false};
