@@ -129,12 +129,6 @@ TEST_F(InputPinTest, InactiveWithoutAnAllocatorSaysSo) {
     alloc->Commit();
 }
 
-TEST_F(InputPinTest, QualityNotificationsNeedASender) {
-    Quality q{};
-    EXPECT_EQ(in->Notify(f, q), S_OK);
-    EXPECT_EQ(in->Notify(nullptr, q), E_POINTER);
-}
-
 TEST(InputPinCanBlock, AnswersForTheFiltersOutputs) {
     ComScope com;
     CTestFilter* f = CTestFilter::Create();

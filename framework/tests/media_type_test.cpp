@@ -5,16 +5,6 @@
 
 namespace {
 
-TEST(MediaType, StartsFixedSizeWithSampleSizeOne) {
-    CMediaType mt;
-    EXPECT_EQ(mt.majortype, GUID_NULL);
-    EXPECT_TRUE(mt.bFixedSizeSamples);
-    EXPECT_EQ(mt.lSampleSize, 1u);
-    EXPECT_EQ(mt.cbFormat, 0u);
-    EXPECT_EQ(mt.pbFormat, nullptr);
-    EXPECT_TRUE(mt.IsPartiallySpecified());
-}
-
 TEST(MediaType, CopiesOwnTheirFormatBlock) {
     CMediaType a(&MEDIATYPE_Audio);
     a.SetFormatType(&FORMAT_WaveFormatEx);

@@ -37,16 +37,6 @@ protected:
     IMediaSample2* sample2 = nullptr;
 };
 
-TEST_F(SampleTest, AnswersItsInterfacesOnly) {
-    void* p = nullptr;
-    EXPECT_EQ(sample->QueryInterface(IID_IUnknown, &p), S_OK);
-    static_cast<IUnknown*>(p)->Release();
-    EXPECT_EQ(sample->QueryInterface(IID_IMediaSample, &p), S_OK);
-    static_cast<IUnknown*>(p)->Release();
-    EXPECT_EQ(sample->QueryInterface(IID_IMemAllocator, &p), E_NOINTERFACE);
-    EXPECT_EQ(p, nullptr);
-}
-
 TEST_F(SampleTest, LastReleaseReturnsItToTheAllocator) {
     EXPECT_EQ(sample->AddRef(), 2u);
     EXPECT_EQ(sample->Release(), 1u);

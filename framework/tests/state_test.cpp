@@ -185,22 +185,4 @@ TEST(FilterPins, FindPinComparesNamesExactly) {
     EXPECT_EQ(f->Release(), 0u);
 }
 
-TEST(FilterIdentity, AnswersItsInterfacesAndClass) {
-    CTestFilter* f = CTestFilter::Create();
-    void* p = nullptr;
-    for (const GUID* iid : {&IID_IBaseFilter, &IID_IMediaFilter, &IID_IPersist, &IID_IAMovieSetup, &IID_IUnknown}) {
-        ASSERT_EQ(f->QueryInterface(*iid, &p), S_OK);
-        static_cast<IUnknown*>(p)->Release();
-    }
-    EXPECT_EQ(f->QueryInterface(IID_IPin, &p), E_NOINTERFACE);
-    CLSID clsid;
-    ASSERT_EQ(f->GetClassID(&clsid), S_OK);
-    EXPECT_NE(clsid, GUID_NULL);
-    LPWSTR vendor = nullptr;
-    EXPECT_EQ(f->QueryVendorInfo(&vendor), E_NOTIMPL);
-    EXPECT_EQ(f->Register(), S_FALSE); // no setup data
-    EXPECT_EQ(f->Unregister(), S_FALSE);
-    EXPECT_EQ(f->Release(), 0u);
-}
-
 } // namespace

@@ -134,18 +134,4 @@ TEST(AMEvent, ManualStaysSetAndAutoLetsOneThrough) {
     EXPECT_TRUE(waiter.get());
 }
 
-TEST(CritSec, IsRecursiveAndKnowsItsOwner) {
-    CCritSec cs;
-    EXPECT_FALSE(CritCheckIn(&cs));
-    {
-        CAutoLock outer(&cs);
-        CAutoLock inner(&cs);
-        EXPECT_TRUE(CritCheckIn(&cs));
-        bool otherSees = true;
-        std::thread([&] { otherSees = CritCheckIn(&cs); }).join();
-        EXPECT_FALSE(otherSees);
-    }
-    EXPECT_FALSE(CritCheckIn(&cs));
-}
-
 } // namespace

@@ -87,24 +87,6 @@ TEST_F(BuilderTest, FindsPinsByDirectionAndConnection) {
               E_FAIL);
 }
 
-TEST_F(BuilderTest, FindsInterfacesOnTheFilterItself) {
-    IBaseFilter* f = nullptr;
-    ASSERT_EQ(builder->FindInterface(nullptr, nullptr, source, IID_IBaseFilter, reinterpret_cast<void**>(&f)), S_OK);
-    EXPECT_EQ(f, static_cast<IBaseFilter*>(source));
-    f->Release();
-    void* p = reinterpret_cast<void*>(1);
-    EXPECT_EQ(builder->FindInterface(nullptr, nullptr, source, IID_IFileSinkFilter, &p), E_NOINTERFACE);
-    EXPECT_EQ(p, nullptr);
-}
-
-TEST_F(BuilderTest, KeepsTheGraphItWasGiven) {
-    IGraphBuilder* got = nullptr;
-    ASSERT_EQ(builder->GetFiltergraph(&got), S_OK);
-    EXPECT_EQ(got, graph);
-    got->Release();
-    EXPECT_EQ(builder->SetFiltergraph(graph), E_UNEXPECTED);
-}
-
 TEST(CaptureGraphBuilder, MakesAGraphWhenAskedForOne) {
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     ICaptureGraphBuilder2* builder = nullptr;

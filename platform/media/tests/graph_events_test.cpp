@@ -157,30 +157,5 @@ TEST_F(GraphTest, CompletionsPassThroughWhenDefaultHandlingIsOff) {
     sink->Release();
 }
 
-TEST_F(GraphTest, WithoutNotificationsNothingIsQueued) {
-    ASSERT_EQ(events->SetNotifyFlags(AM_MEDIAEVENT_NONOTIFY), S_OK);
-    LONG flags = 0;
-    ASSERT_EQ(events->GetNotifyFlags(&flags), S_OK);
-    EXPECT_EQ(flags, AM_MEDIAEVENT_NONOTIFY);
-    IMediaEventSink* sink = nullptr;
-    graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink));
-    sink->Notify(EC_ERRORABORT, E_FAIL, 0);
-    sink->Release();
-    LONG code = 0;
-    LONG_PTR p1 = 0, p2 = 0;
-    EXPECT_EQ(events->GetEvent(&code, &p1, &p2, 0), E_ABORT);
-    EXPECT_EQ(events->SetNotifyFlags(2), E_INVALIDARG);
-}
-
-TEST_F(GraphTest, AutomationAndWindowNotificationAreNotOffered) {
-    UINT count = 9;
-    EXPECT_EQ(control->GetTypeInfoCount(&count), E_NOTIMPL);
-    EXPECT_EQ(events->GetIDsOfNames(IID_NULL, nullptr, 0, 0, nullptr), E_NOTIMPL);
-    EXPECT_EQ(control->Invoke(0, IID_NULL, 0, 0, nullptr, nullptr, nullptr, nullptr), E_NOTIMPL);
-    OAEVENT handle = 1;
-    EXPECT_EQ(events->GetEventHandle(&handle), E_NOTIMPL);
-    EXPECT_EQ(events->SetNotifyWindow(0, 0, 0), E_NOTIMPL);
-}
-
 } // namespace
 } // namespace host_tests
