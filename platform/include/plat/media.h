@@ -72,6 +72,8 @@ YRA_DEFINE_GUID(IID_IEnumFilters, 0x56A86893, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 
 YRA_DEFINE_GUID(IID_IEnumMediaTypes, 0x89C31040, 0x846B, 0x11CE, 0x97, 0xD3, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A);
 YRA_DEFINE_GUID(IID_IFilterGraph, 0x56A8689F, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
 YRA_DEFINE_GUID(IID_IGraphBuilder, 0x56A868A9, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
+YRA_DEFINE_GUID(IID_IFilterGraph2, 0x36B73882, 0xC2C8, 0x11CF, 0x8B, 0x46, 0x00, 0x80, 0x5F, 0x6C, 0xEF, 0x60);
+YRA_DEFINE_GUID(IID_IAMFilterMiscFlags, 0x2DD74950, 0xA890, 0x11D1, 0xAB, 0xE8, 0x00, 0xA0, 0xC9, 0x05, 0xF3, 0x75);
 YRA_DEFINE_GUID(IID_IReferenceClock, 0x56A86897, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
 YRA_DEFINE_GUID(IID_IMemInputPin, 0x56A8689D, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
 YRA_DEFINE_GUID(IID_IMemAllocator, 0x56A8689C, 0x0AD4, 0x11CE, 0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
@@ -109,6 +111,9 @@ YRA_DEFINE_GUID(CLSID_LegacyAmFilterCategory, 0x083863F1, 0x70DE, 0x11D0, 0xBD, 
 YRA_DEFINE_GUID(AM_KSCATEGORY_DATACOMPRESSOR, 0x1E84C900, 0x7E70, 0x11D0, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00,
                 0x00);
 YRA_DEFINE_GUID(CLSID_YRA_HD_Capture_Dump, 0x04850F62, 0x71E7, 0x4E73, 0x83, 0x33, 0x1B, 0x2E, 0x1D, 0xEA, 0xDA, 0x2E);
+// The pin property set whose property 0 names a pin's category.
+YRA_DEFINE_GUID(AMPROPSETID_Pin, 0x9B00F101, 0x1567, 0x11D1, 0xB3, 0xF1, 0x00, 0xAA, 0x00, 0x37, 0x61, 0xC5);
+#define AMPROPERTY_PIN_CATEGORY 0
 YRA_DEFINE_GUID(PIN_CATEGORY_CAPTURE, 0xFB6C4281, 0x0353, 0x11D1, 0x90, 0x5F, 0x00, 0x00, 0xC0, 0xCC, 0x16, 0xBA);
 
 YRA_DEFINE_GUID(MEDIATYPE_Stream, 0xE436EB83, 0x524F, 0x11CE, 0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70);
@@ -421,6 +426,27 @@ protected:
     ~IGraphBuilder() = default;
 };
 
+struct IMoniker;
+struct IBindCtx;
+struct IFilterGraph2 : IGraphBuilder {
+    virtual HRESULT AddSourceFilterForMoniker(IMoniker* pMoniker, IBindCtx* pCtx, LPCWSTR lpcwstrFilterName,
+                                              IBaseFilter** ppFilter) = 0;
+    virtual HRESULT ReconnectEx(IPin* ppin, const AM_MEDIA_TYPE* pmt) = 0;
+    virtual HRESULT RenderEx(IPin* pPinOut, DWORD dwFlags, DWORD* pvContext) = 0;
+
+protected:
+    ~IFilterGraph2() = default;
+};
+
+// Lets a filter say what it is when its pins do not tell (a renderer with an output pin).
+enum AM_FILTER_MISC_FLAGS : ULONG { AM_FILTER_MISC_FLAGS_IS_RENDERER = 0x1, AM_FILTER_MISC_FLAGS_IS_SOURCE = 0x2 };
+struct IAMFilterMiscFlags : IUnknown {
+    virtual ULONG GetMiscFlags() = 0;
+
+protected:
+    ~IAMFilterMiscFlags() = default;
+};
+
 struct IMediaSample : IUnknown {
     virtual HRESULT GetPointer(BYTE** ppBuffer) = 0;
     virtual LONG GetSize() = 0;
@@ -505,6 +531,9 @@ struct IMediaEventSink : IUnknown {
 protected:
     ~IMediaEventSink() = default;
 };
+
+// Flag of IMediaEventEx::SetNotifyFlags: the graph keeps no events for the application.
+#define AM_MEDIAEVENT_NONOTIFY 0x01
 
 using OAFilterState = LONG;
 using OAEVENT = LONG_PTR;

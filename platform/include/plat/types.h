@@ -7,6 +7,8 @@
 #include <cstring>
 
 using BYTE = uint8_t;
+using LPBYTE = BYTE*;
+using PBYTE = BYTE*;
 using UCHAR = uint8_t;
 using WORD = uint16_t;
 using USHORT = uint16_t;

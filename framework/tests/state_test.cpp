@@ -1,0 +1,188 @@
+#include "test_filters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testing_filters;
+
+// Two output pins connected downstream and a third left unconnected.
+class StateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        up = CTestFilter::Create(&log);
+        down = CTestFilter::Create(nullptr);
+        o0 = up->AddOutput(u"o0", "o0");
+        o1 = up->AddOutput(u"o1", "o1");
+        o2 = up->AddOutput(u"o2", "o2");
+        CMediaType mt = MakeType(MEDIATYPE_Stream, 1);
+        ASSERT_EQ(o0->Connect(down->AddInput(u"i0", "i0"), &mt), S_OK);
+        ASSERT_EQ(o1->Connect(down->AddInput(u"i1", "i1"), &mt), S_OK);
+        log.Clear();
+    }
+    void TearDown() override {
+        up->Stop();
+        down->Stop();
+        for (CBasePin* p : {static_cast<CBasePin*>(o0), static_cast<CBasePin*>(o1)}) {
+            IPin* peer = p->GetConnected();
+            if (peer) peer->Disconnect();
+            p->Disconnect();
+        }
+        EXPECT_EQ(up->Release(), 0u);
+        EXPECT_EQ(down->Release(), 0u);
+    }
+    FILTER_STATE State(CBaseFilter* f) {
+        FILTER_STATE s;
+        EXPECT_EQ(f->GetState(0, &s), S_OK);
+        return s;
+    }
+
+    ComScope com;
+    CallLog log;
+    CTestFilter* up = nullptr;
+    CTestFilter* down = nullptr;
+    CTestOutputPin* o0 = nullptr;
+    CTestOutputPin* o1 = nullptr;
+    CTestOutputPin* o2 = nullptr;
+};
+
+using Log = std::vector<std::string>;
+
+TEST_F(StateTest, RunFromStoppedActivatesEveryConnectedPinBeforeAnyRuns) {
+    ASSERT_EQ(up->Run(12345), S_OK);
+    EXPECT_EQ(log.Entries(), (Log{"o0 active", "o1 active", "o0 run", "o1 run"}));
+    EXPECT_EQ(State(up), State_Running);
+    EXPECT_EQ(up->StartTime(), 12345);
+    EXPECT_TRUE(up->IsActive());
+}
+
+TEST_F(StateTest, StopOnAStoppedFilterCallsNoPin) {
+    ASSERT_EQ(up->Stop(), S_OK);
+    EXPECT_TRUE(log.Entries().empty());
+    ASSERT_EQ(up->Pause(), S_OK);
+    ASSERT_EQ(up->Stop(), S_OK);
+    EXPECT_EQ(log.Entries(), (Log{"o0 active", "o1 active", "o0 inactive", "o1 inactive"}));
+}
+
+TEST_F(StateTest, PausedToRunningOnlyRunsAndRunningToPausedCallsNothing) {
+    ASSERT_EQ(up->Pause(), S_OK);
+    log.Clear();
+    ASSERT_EQ(up->Run(0), S_OK);
+    EXPECT_EQ(log.Entries(), (Log{"o0 run", "o1 run"}));
+    log.Clear();
+    ASSERT_EQ(up->Pause(), S_OK);
+    EXPECT_TRUE(log.Entries().empty());
+    EXPECT_EQ(State(up), State_Paused);
+}
+
+TEST_F(StateTest, AFailingActiveLeavesTheFilterStoppedAndTheEarlierPinsInactive) {
+    o1->b.hrActive = E_OUTOFMEMORY;
+    EXPECT_EQ(up->Run(0), E_OUTOFMEMORY);
+    EXPECT_EQ(State(up), State_Stopped);
+    // o0 was started; leaving it so would strand its allocator (and a worker) for good.
+    EXPECT_EQ(log.Entries(), (Log{"o0 active", "o1 active", "o0 inactive"}));
+    EXPECT_EQ(up->Pause(), E_OUTOFMEMORY);
+    EXPECT_EQ(State(up), State_Stopped);
+}
+
+TEST_F(StateTest, AFailingRunLeavesTheFilterPaused) {
+    o0->b.hrRun = E_ABORT;
+    EXPECT_EQ(up->Run(0), E_ABORT);
+    EXPECT_EQ(State(up), State_Paused);
+    EXPECT_EQ(log.Entries(), (Log{"o0 active", "o1 active", "o0 run"}));
+}
+
+TEST_F(StateTest, StopVisitsEveryPinAndEndsStoppedEvenAfterAFailure) {
+    ASSERT_EQ(up->Pause(), S_OK);
+    log.Clear();
+    o0->b.hrInactive = E_ABORT;
+    o1->b.hrInactive = E_OUTOFMEMORY;
+    EXPECT_EQ(up->Stop(), E_ABORT);
+    EXPECT_EQ(log.Entries(), (Log{"o0 inactive", "o1 inactive"}));
+    EXPECT_EQ(State(up), State_Stopped);
+}
+
+TEST_F(StateTest, OutputPinsCommitTheirAllocatorWhileActive) {
+    IMemAllocator* alloc = o0->Allocator();
+    ASSERT_NE(alloc, nullptr);
+    IMediaSample* s = nullptr;
+    EXPECT_EQ(o0->GetDeliveryBuffer(&s, nullptr, nullptr, 0), VFW_E_NOT_COMMITTED);
+    ASSERT_EQ(up->Pause(), S_OK);
+    ASSERT_EQ(o0->GetDeliveryBuffer(&s, nullptr, nullptr, 0), S_OK);
+    s->Release();
+    ASSERT_EQ(up->Stop(), S_OK);
+    EXPECT_EQ(o0->GetDeliveryBuffer(&s, nullptr, nullptr, AM_GBF_NOWAIT), VFW_E_NOT_COMMITTED);
+    IMediaSample* none = nullptr;
+    EXPECT_EQ(o2->GetDeliveryBuffer(&none, nullptr, nullptr, 0), E_NOINTERFACE);
+    EXPECT_EQ(o2->Deliver(nullptr), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(o2->DeliverEndOfStream(), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(o0->EndOfStream(), E_UNEXPECTED);
+    EXPECT_EQ(o0->BeginFlush(), E_UNEXPECTED);
+}
+
+TEST(FilterClock, StreamTimeIsClockTimeLessTheStart) {
+    CTestFilter* f = CTestFilter::Create();
+    REFERENCE_TIME t = 0;
+    EXPECT_EQ(f->StreamTime(t), VFW_E_NO_CLOCK);
+    CFakeClock clock;
+    ASSERT_EQ(f->SetSyncSource(&clock), S_OK);
+    EXPECT_EQ(clock.refs, 2);
+    clock.now = 5000;
+    ASSERT_EQ(f->Run(1000), S_OK);
+    ASSERT_EQ(f->StreamTime(t), S_OK);
+    EXPECT_EQ(t, 4000);
+    clock.hrGetTime = E_FAIL;
+    EXPECT_EQ(f->StreamTime(t), E_FAIL);
+    IReferenceClock* got = nullptr;
+    ASSERT_EQ(f->GetSyncSource(&got), S_OK);
+    EXPECT_EQ(got, &clock);
+    got->Release();
+    f->Stop();
+    EXPECT_EQ(f->Release(), 0u);
+    EXPECT_EQ(clock.refs, 1); // the filter let its clock go
+}
+
+TEST(FilterGraphMembership, JoiningKeepsNameAndSinkWithoutReferences) {
+    CTestFilter* f = CTestFilter::Create();
+    CFakeGraph graph;
+    EXPECT_EQ(f->NotifyEvent(EC_COMPLETE, S_OK, 0), E_NOTIMPL);
+    std::u16string longName(200, u'n');
+    ASSERT_EQ(f->JoinFilterGraph(&graph, longName.c_str()), S_OK);
+    EXPECT_EQ(graph.refs, 1);
+    FILTER_INFO info;
+    ASSERT_EQ(f->QueryFilterInfo(&info), S_OK);
+    EXPECT_EQ(std::u16string(info.achName), longName.substr(0, 127));
+    EXPECT_EQ(info.pGraph, static_cast<IFilterGraph*>(&graph));
+    info.pGraph->Release();
+
+    // The completion event names its sender; others pass unchanged.
+    ASSERT_EQ(f->NotifyEvent(EC_COMPLETE, S_OK, 99), S_OK);
+    ASSERT_EQ(f->NotifyEvent(EC_ERRORABORT, E_FAIL, 99), S_OK);
+    ASSERT_EQ(graph.events.size(), 2u);
+    EXPECT_EQ(graph.events[0].param2, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(f)));
+    EXPECT_EQ(graph.events[1].param2, 99);
+
+    ASSERT_EQ(f->JoinFilterGraph(nullptr, nullptr), S_OK);
+    ASSERT_EQ(f->QueryFilterInfo(&info), S_OK);
+    EXPECT_EQ(info.achName[0], 0);
+    EXPECT_EQ(info.pGraph, nullptr);
+    EXPECT_EQ(f->NotifyEvent(EC_COMPLETE, S_OK, 0), E_NOTIMPL);
+    EXPECT_EQ(graph.refs, 1);
+    EXPECT_EQ(f->Release(), 0u);
+}
+
+TEST(FilterPins, FindPinComparesNamesExactly) {
+    CTestFilter* f = CTestFilter::Create();
+    f->AddOutput(u"Video", "v");
+    CBasePin* audio = f->AddOutput(u"Audio", "a");
+    IPin* p = nullptr;
+    ASSERT_EQ(f->FindPin(u"Audio", &p), S_OK);
+    EXPECT_EQ(p, static_cast<IPin*>(audio));
+    p->Release();
+    EXPECT_EQ(f->FindPin(u"audio", &p), VFW_E_NOT_FOUND);
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(f->FindPin(u"Audi", &p), VFW_E_NOT_FOUND);
+    EXPECT_EQ(f->Release(), 0u);
+}
+
+} // namespace
