@@ -215,11 +215,18 @@ TEST(RegSvrTool, RegistersModulesSoThatAnotherProcessCreatesTheirObjects) {
     FILE* first = popen((std::string(YRA_REGSVR) + " " + kModule + " 2>&1").c_str(), "r");
     FILE* second = popen((std::string(YRA_REGSVR) + " " + kModule2 + " 2>&1").c_str(), "r");
     ASSERT_TRUE(first && second);
-    char line[512] = {};
-    ASSERT_NE(fgets(line, sizeof line, first), nullptr);
-    EXPECT_NE(std::string(line).find("DllRegisterServer succeeded (0x00000000 S_OK)"), std::string::npos) << line;
-    EXPECT_EQ(pclose(first), 0);
-    EXPECT_EQ(pclose(second), 0);
+    // Both outputs are read to the end: a pipe closed early would kill its writer with SIGPIPE.
+    auto drain = [](FILE* pipe) {
+        std::string text;
+        char line[512];
+        while (fgets(line, sizeof line, pipe)) text += line;
+        return text;
+    };
+    std::string firstOutput = drain(first);
+    std::string secondOutput = drain(second);
+    EXPECT_NE(firstOutput.find("DllRegisterServer succeeded (0x00000000 S_OK)"), std::string::npos) << firstOutput;
+    EXPECT_EQ(pclose(first), 0) << firstOutput;
+    EXPECT_EQ(pclose(second), 0) << secondOutput;
 
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
     for (REFCLSID clsid : {CLSID_TestAggregatable, CLSID_TestFilter, CLSID_TestSecond}) {
