@@ -73,6 +73,12 @@ CBasePin* CDeviceFilter::GetPin(int n) {
     return n == 0 ? m_pPin.get() : nullptr;
 }
 
+HRESULT CDeviceFilter::GetState(DWORD dwMSecs, FILTER_STATE* State) {
+    HRESULT hr = CBaseFilter::GetState(dwMSecs, State);
+    if (hr == S_OK && *State == State_Paused) return VFW_S_CANT_CUE;
+    return hr;
+}
+
 HRESULT CDeviceFilter::GetPages(CAUUID* pPages) {
     if (!pPages) return E_POINTER;
     pPages->cElems = 0;

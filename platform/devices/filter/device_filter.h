@@ -35,6 +35,9 @@ public:
     int GetPinCount() override;
     CBasePin* GetPin(int n) override;
 
+    // A live source has nothing to show before it runs: paused, it answers VFW_S_CANT_CUE.
+    HRESULT GetState(DWORD dwMSecs, FILTER_STATE* State) override;
+
     // ISpecifyPropertyPages
     HRESULT GetPages(CAUUID* pPages) override;
 

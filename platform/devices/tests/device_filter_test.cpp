@@ -270,6 +270,9 @@ TEST_F(DeviceGraphTest, PausingHoldsDeliveryAndStreamTime) {
     RunWarm();
     ASSERT_TRUE(sink->WaitForSamples(3, 5000));
     ASSERT_EQ(control->Pause(), S_OK);
+    FILTER_STATE state = State_Stopped;
+    EXPECT_EQ(device->GetState(0, &state), VFW_S_CANT_CUE); // a live source cannot cue while paused
+    EXPECT_EQ(state, State_Paused);
     std::this_thread::sleep_for(50ms); // a sample already on its way may still land
     const size_t atPause = sink->SampleCount();
     std::this_thread::sleep_for(600ms);
