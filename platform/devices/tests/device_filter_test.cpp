@@ -21,6 +21,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// The device stops within milliseconds; the rest of the bound is for loaded machines.
+constexpr auto kPromptStop = 100ms;
+
 ComPtr<IPin> OutputPin(IBaseFilter* filter) {
     ComPtr<IPin> pin;
     EXPECT_EQ(filter->FindPin(host::kDeviceCapturePinName, pin.Receive()), S_OK);
@@ -305,7 +308,7 @@ TEST_F(DeviceGraphTest, StopEndsStreamingPromptlyAndLeavesNoThread) {
     EXPECT_EQ(ThreadCount(), threadsIdle + 1);
     const auto before = Clock::now();
     EXPECT_EQ(control->Stop(), S_OK);
-    EXPECT_LT(Clock::now() - before, 100ms);
+    EXPECT_LT(Clock::now() - before, kPromptStop);
     EXPECT_EQ(ThreadCount(), threadsIdle);
     const size_t atStop = sink->SampleCount();
     std::this_thread::sleep_for(100ms);
@@ -323,7 +326,7 @@ TEST_F(DeviceGraphTest, StopDuringTheFirstEncodeIsPromptAndQuiet) {
     std::this_thread::sleep_for(30ms);
     const auto before = Clock::now();
     EXPECT_EQ(control->Stop(), S_OK);
-    EXPECT_LT(Clock::now() - before, 100ms);
+    EXPECT_LT(Clock::now() - before, kPromptStop);
     EXPECT_FALSE(EventSoon(EC_ERRORABORT, 0));
     sink->Release();
 }
@@ -338,7 +341,7 @@ TEST_F(DeviceGraphTest, ADownstreamThatRefusesSamplesEndsTheRunQuietly) {
     EXPECT_EQ(Stats().samplesDelivered, 0u);
     const auto before = Clock::now();
     EXPECT_EQ(control->Stop(), S_OK);
-    EXPECT_LT(Clock::now() - before, 100ms);
+    EXPECT_LT(Clock::now() - before, kPromptStop);
     // The refusing filter reports its own failure; the device adds none.
     EXPECT_FALSE(EventSoon(EC_ERRORABORT, 0));
     sink->Release();
@@ -356,7 +359,7 @@ TEST_F(DeviceGraphTest, ADownstreamThatKeepsEverySampleCannotHoldUpTheStop) {
     EXPECT_EQ(sink->SamplesOffered(), 16);
     const auto before = Clock::now();
     EXPECT_EQ(control->Stop(), S_OK);
-    EXPECT_LT(Clock::now() - before, 100ms);
+    EXPECT_LT(Clock::now() - before, kPromptStop);
     EXPECT_FALSE(EventSoon(EC_ERRORABORT, 0));
     sink->Release();
 }
@@ -370,7 +373,7 @@ TEST_F(DeviceGraphTest, ADownstreamThatBlocksInReceiveIsReleasedByTheGraphsStop)
         std::this_thread::sleep_for(10ms);
     const auto before = Clock::now();
     EXPECT_EQ(control->Stop(), S_OK);
-    EXPECT_LT(Clock::now() - before, 100ms);
+    EXPECT_LT(Clock::now() - before, kPromptStop);
     sink->Release();
 }
 
@@ -428,31 +431,6 @@ TEST_F(DeviceGraphTest, WithoutAGraphClockTheDeviceKeepsItsOwnPace) {
     sink->Release();
     EXPECT_GE(frames.size(), 5u);
     EXPECT_LE(frames.size(), 13u);
-}
-
-TEST_F(ComTest, OneDeviceFilterRecordsInSuccessiveGraphs) {
-    ComPtr<IBaseFilter> device = NewDeviceFilter();
-    ASSERT_EQ(WriteSettings(device.Get(), {}), S_OK);
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE(round);
-        ComPtr<IGraphBuilder> graph;
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                   graph.ReceiveVoid()),
-                  S_OK);
-        ComPtr<IMediaControl> control;
-        ASSERT_EQ(graph->QueryInterface(IID_IMediaControl, control.ReceiveVoid()), S_OK);
-        host::CSampleSink* sink = host::CSampleSink::Create();
-        ASSERT_EQ(graph->AddFilter(device.Get(), u"Source"), S_OK);
-        ASSERT_EQ(graph->AddFilter(sink, u"Sink"), S_OK);
-        ASSERT_EQ(graph->Connect(OutputPin(device.Get()).Get(), sink->GetPin(0)), S_OK);
-        ASSERT_EQ(control->Run(), S_OK);
-        EXPECT_TRUE(sink->WaitForSamples(3, 30000));
-        EXPECT_EQ(control->Stop(), S_OK);
-        EXPECT_EQ(graph->RemoveFilter(device.Get()), S_OK);
-        EXPECT_EQ(host::DeviceStreamStatsOf(device.Get())->runs, static_cast<uint64_t>(round + 1));
-        EXPECT_EQ(sink->Samples().front().start, 0); // each run starts its own stream
-        sink->Release();
-    }
 }
 
 } // namespace
