@@ -89,7 +89,7 @@ constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
 constexpr DLGITEMRES CONTROL(LPCWSTR text, int id, LPCWSTR cls, DWORD style, short x, short y, short cx, short cy,
                              DWORD exStyle = 0) {
-    return {cls, text, id, style, exStyle, x, y, cx, cy};
+    return {cls, text, id, kChild | style, exStyle, x, y, cx, cy};
 }
 constexpr DLGITEMRES LTEXT(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {
     return {u"STATIC", text, id, kChild | WS_GROUP | SS_LEFT | style, 0, x, y, cx, cy};
@@ -97,7 +97,7 @@ constexpr DLGITEMRES LTEXT(LPCWSTR text, int id, short x, short y, short cx, sho
 constexpr DLGITEMRES RTEXT(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {
     return {u"STATIC", text, id, kChild | WS_GROUP | SS_RIGHT | style, 0, x, y, cx, cy};
 }
-constexpr DLGITEMRES ICON(int iconId, int id, short x, short y) {
+inline DLGITEMRES ICON(int iconId, int id, short x, short y) {
     return {u"STATIC", MAKEINTRESOURCEW(iconId), id, kChild | SS_ICON, 0, x, y, 21, 20};
 }
 constexpr DLGITEMRES PUSHBUTTON(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {

@@ -32,11 +32,6 @@ DWORD StyleOf(HWND hwnd) {
     return w ? w->style : 0;
 }
 
-bool IsRadio(DWORD style) {
-    DWORD type = style & BS_TYPEMASK;
-    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
-}
-
 // The siblings of a control's group: from the nearest WS_GROUP control at or before it to the
 // next WS_GROUP control.
 std::vector<HWND> GroupOf(HWND control) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <unordered_map>
 
 namespace host::ui {

@@ -14,6 +14,7 @@ bool Usable(HWND hwnd, Kind kind) {
 
 bool UserClick(HWND button) {
     if (!Usable(button, Kind::Button)) return false;
+    if ((GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX) return false;
     SendMessageW(button, BM_CLICK, 0, 0);
     return true;
 }

@@ -67,7 +67,6 @@ HWND CreateWindowInternal(DWORD exStyle, Kind kind, std::u16string className, st
     {
         auto lock = Locked();
         State& s = S();
-        if (!parent) parent = (style & WS_CHILD) ? nullptr : nullptr;
         Window* p = FindLocked(parent);
         if ((style & WS_CHILD) && !p) return nullptr;
         if (kind == Kind::ComboBox) {
@@ -135,12 +134,15 @@ HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
     if (!ClassKindFromName(lpClassName, &kind, &name)) return nullptr;
     RECT rect{X, Y, X + nWidth, Y + nHeight};
     int id = static_cast<int>(reinterpret_cast<INT_PTR>(hMenu));
-    std::u16string text = CopyString(lpWindowName);
     DWORD style = dwStyle;
+    std::u16string text;
     HICON image = nullptr;
-    if (kind == Kind::Static && (style & SS_TYPEMASK) == SS_ICON && lpWindowName && IS_INTRESOURCE(lpWindowName)) {
-        image = LoadIconFrom(hInstance, LOWORD(reinterpret_cast<ULONG_PTR>(lpWindowName)));
-        text.clear();
+    if (lpWindowName && IS_INTRESOURCE(lpWindowName)) {
+        // An icon static names its icon resource instead of a text.
+        if (kind == Kind::Static && (style & SS_TYPEMASK) == SS_ICON)
+            image = LoadIconFrom(hInstance, LOWORD(reinterpret_cast<ULONG_PTR>(lpWindowName)));
+    } else {
+        text = CopyString(lpWindowName);
     }
     HWND hwnd = CreateWindowInternal(dwExStyle, kind, name, text, style, rect, hWndParent, id, hInstance);
     if (hwnd && image) SendMessageW(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(image), 0);
