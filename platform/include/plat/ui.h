@@ -19,6 +19,7 @@ struct HBRUSH__;
 using HBRUSH = HBRUSH__*;
 using HCURSOR = HICON;
 using HGDIOBJ = void*;
+using LPPOINT = POINT*;
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
