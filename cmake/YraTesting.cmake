@@ -13,9 +13,14 @@ function(yra_add_gtest name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest GTest::gtest_main)
   set(_root ${CMAKE_BINARY_DIR}/test-roots/${name})
+  # The environment goes in through a launcher: a list-valued ENVIRONMENT does not survive
+  # test discovery (only its first entry reached the tests). Tests run without a display
+  # unless they ask for one (YRA_UI in ENV overrides).
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+    ${CMAKE_COMMAND} -E env YRA_HOST_ROOT=${_root} YRA_BUILD_DIR=${CMAKE_BINARY_DIR}
+    YRA_SOURCE_DIR=${CMAKE_SOURCE_DIR} YRA_UI=headless ${T_ENV})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
-               ENVIRONMENT "YRA_HOST_ROOT=${_root};YRA_BUILD_DIR=${CMAKE_BINARY_DIR};YRA_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
 endfunction()
 include(GoogleTest)
