@@ -106,14 +106,13 @@ void ResetWindows() {
         {
             auto lock = Locked();
             top = S().topLevel;
-            if (top.empty()) {
-                // Children of the desktop
-                Window* d = FindLocked(S().desktop);
-                top = d->children;
-            }
+            Window* d = FindLocked(S().desktop);
+            top.insert(top.end(), d->children.begin(), d->children.end());
         }
-        if (top.empty()) break;
-        for (HWND h : top) DestroyWindow(h);
+        bool destroyed = false;
+        for (HWND h : top) destroyed |= DestroyWindow(h) != FALSE;
+        // Windows already being destroyed further up the stack are left to that call.
+        if (!destroyed) break;
     }
     auto lock = Locked();
     S().posted.clear();
