@@ -1,0 +1,22 @@
+// Class ids and the probe interface of the test plug-in modules.
+#pragma once
+
+#include "plat/media.h"
+
+YRA_DEFINE_GUID(CLSID_TestAggregatable, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x00, 0x01);
+YRA_DEFINE_GUID(CLSID_TestFilter, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x00, 0x02);
+YRA_DEFINE_GUID(CLSID_TestNeedsOwner, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x00, 0x03);
+YRA_DEFINE_GUID(CLSID_TestSecond, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x00, 0x04);
+YRA_DEFINE_GUID(IID_ITestProbe, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x01, 0x00);
+
+// Answered by every test object: tells which module made it.
+struct ITestProbe : IUnknown {
+    virtual HINSTANCE Module() = 0;
+    virtual LONG ModuleObjects() = 0;
+
+protected:
+    ~ITestProbe() = default;
+};
+
+// How the first module's aggregatable class's creation hook behaves (YraTestSetCreateMode).
+enum TestCreateMode { CreateNormally = 0, CreateNothing = 1, CreateNothingWithError = 2, CreateWithError = 3 };

@@ -1,0 +1,32 @@
+#include "host/host_root.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace host {
+
+std::string HostRootPath() {
+    if (const char* root = std::getenv("YRA_HOST_ROOT"); root && *root) return root;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::string(data) + "/yra-host";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/yra-host";
+}
+
+bool MakeDirectories(const std::string& path) {
+    if (path.empty()) return true;
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
+} // namespace host

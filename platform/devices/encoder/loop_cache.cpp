@@ -1,0 +1,115 @@
+#include "platform/devices/encoder/loop_cache.h"
+
+#include "platform/devices/encoder/loop_encoder.h"
+
+#include <exception>
+#include <new>
+
+namespace host::encoder {
+namespace {
+
+constexpr std::chrono::milliseconds kStopPoll{10};
+
+Status Aborted() { return Status::Fail(E_ABORT, "loop request abandoned: the stream was stopped"); }
+
+} // namespace
+
+LoopCache::LoopCache(EncodeFunction encode, size_t capacity)
+    : m_encode(encode ? std::move(encode) : EncodeFunction(EncodeLoop)), m_capacity(capacity) {}
+
+LoopCache::~LoopCache() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_cancel = true;
+    m_jobQueued.notify_all();
+    if (m_worker.joinable()) m_worker.join();
+}
+
+LoopCache& LoopCache::Shared() {
+    static LoopCache cache;
+    return cache;
+}
+
+Result<LoopCache::Loop> LoopCache::Get(const EncoderSettings& settings, const StopSignal* stop) {
+    std::shared_future<Result<Loop>> loop;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_quit) return Aborted();
+        auto found = m_entries.find(settings);
+        if (found == m_entries.end()) {
+            Job job{settings, {}};
+            Entry entry;
+            entry.loop = job.promise.get_future().share();
+            found = m_entries.emplace(settings, std::move(entry)).first;
+            m_jobs.push_back(std::move(job));
+            if (!m_worker.joinable()) m_worker = std::thread([this] { Work(); });
+            m_jobQueued.notify_one();
+        }
+        found->second.lastUse = ++m_useClock;
+        loop = found->second.loop;
+    }
+    if (!stop) return loop.get();
+    while (loop.wait_for(kStopPoll) != std::future_status::ready)
+        if (stop->IsRaised()) return Aborted();
+    return loop.get();
+}
+
+Result<LoopCache::Loop> LoopCache::RunEncode(const EncoderSettings& settings) {
+    ++m_encodeCount;
+    // Nothing may escape the worker thread; a throwing encoder becomes a failed request.
+    try {
+        return m_encode(settings, m_cancel);
+    } catch (const std::bad_alloc&) {
+        return Status::Fail(E_OUTOFMEMORY, "out of memory while encoding the loop");
+    } catch (const std::exception& e) {
+        return Status::Fail(E_FAIL, std::string("loop encoding failed: ") + e.what());
+    }
+}
+
+void LoopCache::Work() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_jobQueued.wait(lock, [this] { return m_quit || !m_jobs.empty(); });
+            if (m_quit) break;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        Result<Loop> result = RunEncode(job.settings);
+        {
+            std::lock_guard lock(m_mutex);
+            auto entry = m_entries.find(job.settings);
+            if (result.ok() && entry != m_entries.end()) {
+                entry->second.encoded = true;
+                EvictBeyondCapacity();
+            } else if (entry != m_entries.end()) {
+                m_entries.erase(entry);
+            }
+        }
+        job.promise.set_value(std::move(result));
+    }
+
+    std::deque<Job> abandoned;
+    {
+        std::lock_guard lock(m_mutex);
+        abandoned.swap(m_jobs);
+        for (const Job& job : abandoned) m_entries.erase(job.settings);
+    }
+    for (Job& job : abandoned) job.promise.set_value(Aborted());
+}
+
+void LoopCache::EvictBeyondCapacity() {
+    while (m_entries.size() > m_capacity) {
+        auto oldest = m_entries.end();
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it)
+            if (it->second.encoded && (oldest == m_entries.end() || it->second.lastUse < oldest->second.lastUse))
+                oldest = it;
+        if (oldest == m_entries.end()) return; // everything left is still being encoded
+        m_entries.erase(oldest);
+    }
+}
+
+} // namespace host::encoder

@@ -1,0 +1,213 @@
+// The hive files under faults and concurrent processes.
+#include "host/registry_store.h"
+#include "plat/registry.h"
+#include "scoped_root.h"
+
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using testing_support::ScopedHostRoot;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+LONG SetDword(const char16_t* keyPath, const char16_t* name, DWORD value) {
+    HKEY k = nullptr;
+    LONG err = RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    if (err != ERROR_SUCCESS) return err;
+    err = RegSetValueExW(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+    RegCloseKey(k);
+    return err;
+}
+
+LONG GetDword(const char16_t* keyPath, const char16_t* name, DWORD* value) {
+    HKEY k = nullptr;
+    LONG err = RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath, 0, KEY_READ, &k);
+    if (err != ERROR_SUCCESS) return err;
+    DWORD size = 4;
+    err = RegQueryValueExW(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(k);
+    return err;
+}
+
+// Runs fn in a child process and returns its exit status.
+template <class Fn> int InChild(Fn fn) {
+    pid_t pid = ::fork();
+    if (pid == 0) ::_exit(fn());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string HivePath() { return host::RegistryHivePath(HKEY_CLASSES_ROOT); }
+
+class RegistryStore : public ::testing::Test {
+protected:
+    ScopedHostRoot m_root;
+};
+
+TEST_F(RegistryStore, ReaderSeesChangesOfAnotherProcess) {
+    ASSERT_EQ(SetDword(u"Shared", u"v", 1), ERROR_SUCCESS);
+    DWORD v = 0;
+    ASSERT_EQ(GetDword(u"Shared", u"v", &v), ERROR_SUCCESS);
+    ASSERT_EQ(InChild([] { return SetDword(u"shared", u"V", 2) == ERROR_SUCCESS ? 0 : 1; }), 0);
+    ASSERT_EQ(GetDword(u"Shared", u"v", &v), ERROR_SUCCESS);
+    EXPECT_EQ(v, 2u);
+}
+
+TEST_F(RegistryStore, ConcurrentWritersInSeveralProcessesLoseNothing) {
+    constexpr int kProcesses = 6, kKeys = 15;
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            char c;
+            ::close(gate[1]);
+            // Every child starts writing the moment the gate opens.
+            if (::read(gate[0], &c, 1) != 0) ::_exit(3);
+            for (int k = 0; k < kKeys; ++k) {
+                std::u16string path = u"CLSID\\{" + std::u16string(1, char16_t(u'A' + p)) + u"-" +
+                                      std::u16string(1, char16_t(u'a' + k)) + u"}";
+                if (SetDword(path.c_str(), u"n", DWORD(p * 100 + k)) != ERROR_SUCCESS) ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        children.push_back(pid);
+    }
+    ::close(gate[0]);
+    ::close(gate[1]);
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int k = 0; k < kKeys; ++k) {
+            std::u16string path = u"CLSID\\{" + std::u16string(1, char16_t(u'A' + p)) + u"-" +
+                                  std::u16string(1, char16_t(u'a' + k)) + u"}";
+            DWORD v = 0;
+            ASSERT_EQ(GetDword(path.c_str(), u"n", &v), ERROR_SUCCESS) << p << "/" << k;
+            EXPECT_EQ(v, DWORD(p * 100 + k));
+        }
+    }
+}
+
+TEST_F(RegistryStore, WriterKilledAtAnyMomentLeavesAReadableHive) {
+    ASSERT_EQ(SetDword(u"Counter", u"n", 0), ERROR_SUCCESS);
+    for (int round = 0; round < 5; ++round) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            for (DWORD n = 1;; ++n) SetDword(u"Counter", u"n", n);
+        }
+        ::usleep(20000 + round * 7000);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        DWORD before = 0, after = 0;
+        ASSERT_EQ(GetDword(u"Counter", u"n", &before), ERROR_SUCCESS) << host::RegistryLastError();
+        // The lock died with the writer, so the next writer goes on.
+        ASSERT_EQ(SetDword(u"Counter", u"m", 1), ERROR_SUCCESS);
+        ASSERT_EQ(GetDword(u"Counter", u"n", &after), ERROR_SUCCESS);
+        EXPECT_EQ(before, after);
+    }
+}
+
+TEST_F(RegistryStore, LeftoverTemporaryFileIsIgnoredAndReplaced) {
+    ASSERT_EQ(SetDword(u"K", u"v", 7), ERROR_SUCCESS);
+    WriteFile(HivePath() + ".tmp", "half a hive [CLSID\\");
+    DWORD v = 0;
+    ASSERT_EQ(InChild([&] { return GetDword(u"K", u"v", &v) == ERROR_SUCCESS && v == 7 ? 0 : 1; }), 0);
+    ASSERT_EQ(SetDword(u"K", u"w", 8), ERROR_SUCCESS);
+    EXPECT_FALSE(std::filesystem::exists(HivePath() + ".tmp"));
+    EXPECT_EQ(GetDword(u"K", u"v", &v), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryStore, CorruptOrUnreadableHiveIsReportedAndNeverReplaced) {
+    std::filesystem::create_directories(m_root.Registry());
+    const std::string garbage = "YRA registry hive 1\n[CLSID]\n\"x\"=dword:12\n";
+    WriteFile(HivePath(), garbage);
+    HKEY k = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &k), ERROR_BADDB);
+    EXPECT_NE(host::RegistryLastError().find("HKEY_CLASSES_ROOT.reg"), std::string::npos);
+    EXPECT_NE(host::RegistryLastError().find("line 3"), std::string::npos) << host::RegistryLastError();
+    EXPECT_EQ(SetDword(u"CLSID", u"y", 1), ERROR_BADDB);
+    EXPECT_EQ(ReadFile(HivePath()), garbage);
+
+    WriteFile(HivePath(), "");
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &k), ERROR_BADDB);
+    std::filesystem::remove(HivePath());
+    std::filesystem::create_directory(HivePath());
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &k), ERROR_CANTREAD);
+    // Other hives are unaffected.
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"x", 0, KEY_READ, &k), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryStore, FailedWriteReturnsItsErrorAndKeepsThePreviousHive) {
+    ASSERT_EQ(SetDword(u"K", u"v", 1), ERROR_SUCCESS);
+    const std::string before = ReadFile(HivePath());
+    // The temporary file cannot be created.
+    std::filesystem::create_directory(HivePath() + ".tmp");
+    EXPECT_EQ(SetDword(u"K", u"v", 2), ERROR_CANTWRITE);
+    EXPECT_NE(host::RegistryLastError().find(".tmp"), std::string::npos);
+    DWORD v = 0;
+    EXPECT_EQ(GetDword(u"K", u"v", &v), ERROR_SUCCESS);
+    EXPECT_EQ(v, 1u) << "a change that was not stored must not be seen";
+    std::filesystem::remove(HivePath() + ".tmp");
+
+    // The disk fills up while the hive is written.
+    int status = InChild([] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::vector<BYTE> big(4096, 0xAB);
+        HKEY k = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, u"K", 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return 2;
+        return RegSetValueExW(k, u"big", 0, REG_BINARY, big.data(), DWORD(big.size())) == ERROR_DISK_FULL ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(HivePath()), before);
+    EXPECT_FALSE(std::filesystem::exists(HivePath() + ".tmp"));
+}
+
+TEST_F(RegistryStore, RootThatCannotBeWrittenFailsWritesButAllowsReads) {
+    ASSERT_EQ(SetDword(u"K", u"v", 1), ERROR_SUCCESS);
+    const std::string before = ReadFile(HivePath());
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(m_root.Registry(), std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::owner_exec);
+        EXPECT_EQ(SetDword(u"K", u"v", 2), ERROR_ACCESS_DENIED);
+        DWORD v = 0;
+        EXPECT_EQ(GetDword(u"K", u"v", &v), ERROR_SUCCESS);
+        EXPECT_EQ(v, 1u);
+        HKEY k = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"K", 0, nullptr, 0, KEY_READ, nullptr, &k, nullptr),
+                  ERROR_SUCCESS)
+            << "opening an existing key writes nothing";
+        RegCloseKey(k);
+        std::filesystem::permissions(m_root.Registry(), std::filesystem::perms::owner_all);
+        EXPECT_EQ(ReadFile(HivePath()), before);
+    }
+    // A root that cannot even be created (a file stands in its way).
+    WriteFile(m_root.Path() + "/file", "x");
+    ::setenv("YRA_HOST_ROOT", (m_root.Path() + "/file/root").c_str(), 1);
+    EXPECT_EQ(SetDword(u"K", u"v", 2), ERROR_PATH_NOT_FOUND);
+    DWORD v = 0;
+    EXPECT_EQ(GetDword(u"K", u"v", &v), ERROR_FILE_NOT_FOUND);
+}
+
+} // namespace
