@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -163,6 +164,34 @@ TEST_F(QtDriverTest, ModalLoopsNestWithMessageBoxes) {
     auto boxes = MessageBoxLog();
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().result, IDNO);
+}
+
+TEST_F(QtDriverTest, SaveDialogShowsTheFiltersAndAddsTheExtension) {
+    auto dir = std::filesystem::temp_directory_path() / ("yra-qt-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    QString chosen = QString::fromStdString((dir / "capture").string());
+    Later([&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("ts (*.ts)")});
+        EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("ts"));
+        EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        dialog->selectFile(chosen);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    WCHAR file[260] = u"*.ts";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.lpstrFilter = u"ts\0*.ts\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = 260;
+    ofn.lpstrDefExt = u"ts";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+    ASSERT_TRUE(GetSaveFileNameW(&ofn));
+    EXPECT_EQ(std::u16string(file), Utf16((dir / "capture.ts").string()));
+    EXPECT_EQ(ofn.nFilterIndex, 1u);
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(QtDriverTest, WindowsAreGrabbedToPng) {
