@@ -101,7 +101,7 @@ struct FileDialogRequest {
     HWND owner = nullptr;
     bool save = true;
     std::vector<FileFilter> filters;
-    int filterIndex = 1; // 1-based
+    int filterIndex = 1;        // 1-based
     std::u16string initialName; // may be a pattern such as "*.ts"
     std::u16string initialDir;
     std::u16string defaultExt;
@@ -158,7 +158,7 @@ bool UserClose(HWND window);                          // WM_CLOSE
 bool UserPressEnter(HWND dlg);                        // the default button, or IDOK
 bool UserPressEscape(HWND dlg);                       // IDCANCEL
 bool UserSetMinimized(HWND window, bool minimized);
-void UserPaint(HWND window);                          // WM_PAINT
+void UserPaint(HWND window); // WM_PAINT
 
 bool Screenshot(HWND window, const std::string& pngPath);
 

@@ -29,8 +29,8 @@ HWND ActiveModal();
 
 // ---- message boxes ---------------------------------------------------------------------------
 using BoxAnswer = std::function<int(const MessageBoxRecord&)>;
-void AnswerMessageBox(int id);               // the next box gets this button
-void AnswerMessageBox(BoxAnswer answer);     // the next box is answered by this function
+void AnswerMessageBox(int id);                // the next box gets this button
+void AnswerMessageBox(BoxAnswer answer);      // the next box is answered by this function
 void SetMessageBoxHandler(BoxAnswer handler); // boxes with no queued answer
 // Boxes with no answer and no handler: pressed at their default button (the default), or
 // recorded as a surprise and failed with 0.
@@ -60,7 +60,7 @@ std::u16string Text(HWND window);
 bool Enabled(HWND window);
 bool Visible(HWND window);
 int Check(HWND button);
-RECT Rect(HWND window);       // a child's rectangle in its parent's client coordinates
+RECT Rect(HWND window); // a child's rectangle in its parent's client coordinates
 RECT ClientRect(HWND window);
 std::vector<std::u16string> Items(HWND combo);
 int Selection(HWND combo);

@@ -70,25 +70,25 @@ YRA_PLATFORM_API void YraUnregisterResources(HINSTANCE hModule);
 
 // Registers a module's table for as long as the module is loaded. The handle is the load
 // address of the object that holds the registration, as the component runtime reports it.
-#define YRA_REGISTER_RESOURCES(table)                                                                         \
-    namespace {                                                                                               \
-    struct YraResourceRegistration {                                                                          \
-        HINSTANCE module = nullptr;                                                                           \
-        YraResourceRegistration() {                                                                           \
-            Dl_info info{};                                                                                   \
-            if (dladdr(this, &info)) module = static_cast<HINSTANCE>(info.dli_fbase);                         \
-            YraRegisterResources(module, &(table));                                                           \
-        }                                                                                                     \
-        ~YraResourceRegistration() { YraUnregisterResources(module); }                                        \
-    } g_yraResourceRegistration;                                                                              \
+#define YRA_REGISTER_RESOURCES(table)                                                                        \
+    namespace {                                                                                              \
+    struct YraResourceRegistration {                                                                         \
+        HINSTANCE module = nullptr;                                                                          \
+        YraResourceRegistration() {                                                                          \
+            Dl_info info{};                                                                                  \
+            if (dladdr(this, &info)) module = static_cast<HINSTANCE>(info.dli_fbase);                        \
+            YraRegisterResources(module, &(table));                                                          \
+        }                                                                                                    \
+        ~YraResourceRegistration() { YraUnregisterResources(module); }                                       \
+    } g_yraResourceRegistration;                                                                             \
     }
 
 // The resource script's control statements, with the styles the resource compiler adds.
 namespace rc {
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-constexpr DLGITEMRES CONTROL(LPCWSTR text, int id, LPCWSTR cls, DWORD style, short x, short y, short cx, short cy,
-                             DWORD exStyle = 0) {
+constexpr DLGITEMRES CONTROL(LPCWSTR text, int id, LPCWSTR cls, DWORD style, short x, short y, short cx,
+                             short cy, DWORD exStyle = 0) {
     return {cls, text, id, kChild | style, exStyle, x, y, cx, cy};
 }
 constexpr DLGITEMRES LTEXT(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {
@@ -103,16 +103,19 @@ inline DLGITEMRES ICON(int iconId, int id, short x, short y) {
 constexpr DLGITEMRES PUSHBUTTON(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {
     return {u"BUTTON", text, id, kChild | WS_TABSTOP | BS_PUSHBUTTON | style, 0, x, y, cx, cy};
 }
-constexpr DLGITEMRES DEFPUSHBUTTON(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {
+constexpr DLGITEMRES DEFPUSHBUTTON(LPCWSTR text, int id, short x, short y, short cx, short cy,
+                                   DWORD style = 0) {
     return {u"BUTTON", text, id, kChild | WS_TABSTOP | BS_DEFPUSHBUTTON | style, 0, x, y, cx, cy};
 }
 constexpr DLGITEMRES GROUPBOX(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {
     return {u"BUTTON", text, id, kChild | BS_GROUPBOX | style, 0, x, y, cx, cy};
 }
-constexpr DLGITEMRES AUTOCHECKBOX(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {
+constexpr DLGITEMRES AUTOCHECKBOX(LPCWSTR text, int id, short x, short y, short cx, short cy,
+                                  DWORD style = 0) {
     return {u"BUTTON", text, id, kChild | WS_TABSTOP | BS_AUTOCHECKBOX | style, 0, x, y, cx, cy};
 }
-constexpr DLGITEMRES AUTORADIOBUTTON(LPCWSTR text, int id, short x, short y, short cx, short cy, DWORD style = 0) {
+constexpr DLGITEMRES AUTORADIOBUTTON(LPCWSTR text, int id, short x, short y, short cx, short cy,
+                                     DWORD style = 0) {
     return {u"BUTTON", text, id, kChild | BS_AUTORADIOBUTTON | style, 0, x, y, cx, cy};
 }
 constexpr DLGITEMRES EDITTEXT(int id, short x, short y, short cx, short cy, DWORD style = 0) {

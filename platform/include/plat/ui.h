@@ -27,7 +27,8 @@ using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 // ---- word packing --------------------------------------------------------------------------
 #define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xFFFF))
 #define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xFFFF))
-#define MAKELONG(a, b) (static_cast<LONG>(static_cast<WORD>(a) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
+#define MAKELONG(a, b)                                                                                       \
+    (static_cast<LONG>(static_cast<WORD>(a) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
 #define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define MAKELPARAM(l, h) (static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
 #define MAKELRESULT(l, h) (static_cast<LRESULT>(static_cast<DWORD>(MAKELONG(l, h))))
@@ -130,7 +131,8 @@ using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 #define WS_TABSTOP 0x00010000
 #define WS_MINIMIZEBOX 0x00020000
 #define WS_MAXIMIZEBOX 0x00010000
-#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW                                                                                  \
+    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_POPUPWINDOW (WS_POPUP | WS_BORDER | WS_SYSMENU)
 #define WS_CHILDWINDOW WS_CHILD
 
@@ -498,9 +500,9 @@ struct OPENFILENAMEW {
 using LPOPENFILENAMEW = OPENFILENAMEW*;
 
 // ---- calls -----------------------------------------------------------------------------------
-YRA_PLATFORM_API HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName, DWORD dwStyle,
-                                      int X, int Y, int nWidth, int nHeight, HWND hWndParent, HMENU hMenu,
-                                      HINSTANCE hInstance, LPVOID lpParam);
+YRA_PLATFORM_API HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
+                                      DWORD dwStyle, int X, int Y, int nWidth, int nHeight, HWND hWndParent,
+                                      HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 YRA_PLATFORM_API BOOL DestroyWindow(HWND hWnd);
 YRA_PLATFORM_API BOOL IsWindow(HWND hWnd);
 YRA_PLATFORM_API HWND CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent,
@@ -511,10 +513,12 @@ YRA_PLATFORM_API BOOL EndDialog(HWND hDlg, INT_PTR nResult);
 
 YRA_PLATFORM_API LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 YRA_PLATFORM_API BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-YRA_PLATFORM_API LRESULT CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+YRA_PLATFORM_API LRESULT CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,
+                                         LPARAM lParam);
 YRA_PLATFORM_API LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 YRA_PLATFORM_API LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
-YRA_PLATFORM_API LRESULT SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam);
+YRA_PLATFORM_API LRESULT SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                             LPARAM lParam);
 
 YRA_PLATFORM_API LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex);
 YRA_PLATFORM_API LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
@@ -540,7 +544,8 @@ YRA_PLATFORM_API BOOL ShowWindow(HWND hWnd, int nCmdShow);
 YRA_PLATFORM_API BOOL IsWindowVisible(HWND hWnd);
 YRA_PLATFORM_API BOOL IsIconic(HWND hWnd);
 YRA_PLATFORM_API BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
-YRA_PLATFORM_API BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+YRA_PLATFORM_API BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy,
+                                   UINT uFlags);
 YRA_PLATFORM_API BOOL GetWindowRect(HWND hWnd, LPRECT lpRect);
 YRA_PLATFORM_API BOOL GetClientRect(HWND hWnd, LPRECT lpRect);
 YRA_PLATFORM_API BOOL ScreenToClient(HWND hWnd, POINT* lpPoint);
@@ -567,8 +572,8 @@ YRA_PLATFORM_API int GetDeviceCaps(HDC hdc, int index);
 
 YRA_PLATFORM_API HFONT CreateFontW(int cHeight, int cWidth, int cEscapement, int cOrientation, int cWeight,
                                    DWORD bItalic, DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet,
-                                   DWORD iOutPrecision, DWORD iClipPrecision, DWORD iQuality, DWORD iPitchAndFamily,
-                                   LPCWSTR pszFaceName);
+                                   DWORD iOutPrecision, DWORD iClipPrecision, DWORD iQuality,
+                                   DWORD iPitchAndFamily, LPCWSTR pszFaceName);
 YRA_PLATFORM_API HFONT CreateFontIndirectW(const LOGFONTW* lplf);
 YRA_PLATFORM_API int GetObjectW(HGDIOBJ h, int c, LPVOID pv);
 YRA_PLATFORM_API HGDIOBJ GetStockObject(int i);

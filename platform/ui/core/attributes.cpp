@@ -103,14 +103,22 @@ LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex) {
         return 0;
     }
     switch (nIndex) {
-    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->wndProc);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>((w->style & WS_CHILD) ? w->parent : w->owner);
-    case GWLP_ID: return w->id;
-    case GWL_STYLE: return static_cast<LONG_PTR>(static_cast<LONG>(w->style));
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(static_cast<LONG>(w->exStyle));
-    case GWLP_USERDATA: return w->userData;
-    default: return 0;
+    case GWLP_WNDPROC:
+        return reinterpret_cast<LONG_PTR>(w->wndProc);
+    case GWLP_HINSTANCE:
+        return reinterpret_cast<LONG_PTR>(w->instance);
+    case GWLP_HWNDPARENT:
+        return reinterpret_cast<LONG_PTR>((w->style & WS_CHILD) ? w->parent : w->owner);
+    case GWLP_ID:
+        return w->id;
+    case GWL_STYLE:
+        return static_cast<LONG_PTR>(static_cast<LONG>(w->style));
+    case GWL_EXSTYLE:
+        return static_cast<LONG_PTR>(static_cast<LONG>(w->exStyle));
+    case GWLP_USERDATA:
+        return w->userData;
+    default:
+        return 0;
     }
 }
 
@@ -125,10 +133,12 @@ LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
     if (!w) return 0;
     LONG_PTR old = 0;
     if (w->kind == Kind::Dialog && nIndex >= 0) {
-        if (nIndex == DWLP_MSGRESULT) old = std::exchange(w->msgResult, dwNewLong);
+        if (nIndex == DWLP_MSGRESULT)
+            old = std::exchange(w->msgResult, dwNewLong);
         else if (nIndex == DWLP_DLGPROC)
             old = reinterpret_cast<LONG_PTR>(std::exchange(w->dlgProc, reinterpret_cast<DLGPROC>(dwNewLong)));
-        else if (nIndex == DWLP_USER) old = std::exchange(w->dlgUser, dwNewLong);
+        else if (nIndex == DWLP_USER)
+            old = std::exchange(w->dlgUser, dwNewLong);
         return old;
     }
     switch (nIndex) {
@@ -140,13 +150,18 @@ LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
     case GWLP_HWNDPARENT:
         if (w->style & WS_CHILD) return 0;
         return reinterpret_cast<LONG_PTR>(std::exchange(w->owner, reinterpret_cast<HWND>(dwNewLong)));
-    case GWLP_ID: return std::exchange(w->id, static_cast<int>(dwNewLong));
-    case GWLP_USERDATA: return std::exchange(w->userData, dwNewLong);
-    default: return 0;
+    case GWLP_ID:
+        return std::exchange(w->id, static_cast<int>(dwNewLong));
+    case GWLP_USERDATA:
+        return std::exchange(w->userData, dwNewLong);
+    default:
+        return 0;
     }
 }
 
-LONG GetWindowLongW(HWND hWnd, int nIndex) { return static_cast<LONG>(GetWindowLongPtrW(hWnd, nIndex)); }
+LONG GetWindowLongW(HWND hWnd, int nIndex) {
+    return static_cast<LONG>(GetWindowLongPtrW(hWnd, nIndex));
+}
 LONG SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong) {
     return static_cast<LONG>(SetWindowLongPtrW(hWnd, nIndex, dwNewLong));
 }
@@ -179,11 +194,13 @@ int GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount) {
         lpString[0] = 0;
         return 0;
     }
-    return static_cast<int>(SendMessageW(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount),
-                                         reinterpret_cast<LPARAM>(lpString)));
+    return static_cast<int>(
+        SendMessageW(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
 }
 
-int GetWindowTextLengthW(HWND hWnd) { return static_cast<int>(SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0)); }
+int GetWindowTextLengthW(HWND hWnd) {
+    return static_cast<int>(SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0));
+}
 
 BOOL SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString) {
     HWND item = GetDlgItem(hDlg, nIDDlgItem);
@@ -212,10 +229,13 @@ UINT GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL* lpTranslated, BOOL bSigned) 
     GetDlgItemTextW(hDlg, nIDDlgItem, buffer, 64);
     std::u16string_view s(buffer);
     size_t i = 0;
-    while (i < s.size() && s[i] == u' ') ++i;
+    while (i < s.size() && s[i] == u' ')
+        ++i;
     bool negative = false;
-    if (bSigned && i < s.size() && s[i] == u'-') negative = true, ++i;
-    else if (i < s.size() && s[i] == u'+') ++i;
+    if (bSigned && i < s.size() && s[i] == u'-')
+        negative = true, ++i;
+    else if (i < s.size() && s[i] == u'+')
+        ++i;
     size_t first = i;
     long long value = 0;
     while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') {
@@ -223,7 +243,8 @@ UINT GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL* lpTranslated, BOOL bSigned) 
         if (value > 0xFFFFFFFFLL) return 0;
         ++i;
     }
-    while (i < s.size() && s[i] == u' ') ++i;
+    while (i < s.size() && s[i] == u' ')
+        ++i;
     if (i == first || i != s.size()) return 0;
     if (negative) value = -value;
     if (bSigned && (value > INT32_MAX || value < INT32_MIN)) return 0;
@@ -268,8 +289,10 @@ BOOL EnableWindow(HWND hWnd, BOOL bEnable) {
         if (!w) return FALSE;
         wasDisabled = (w->style & WS_DISABLED) != 0;
         if (wasDisabled == !bEnable) return wasDisabled;
-        if (bEnable) w->style &= ~WS_DISABLED;
-        else w->style |= WS_DISABLED;
+        if (bEnable)
+            w->style &= ~WS_DISABLED;
+        else
+            w->style |= WS_DISABLED;
         loseFocus = !bEnable && S().focus && InSubtree(hWnd, S().focus);
     }
     if (loseFocus) {
@@ -295,17 +318,24 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
         if (!w) return FALSE;
         wasVisible = (w->style & WS_VISIBLE) != 0;
         nowVisible = nCmdShow != SW_HIDE;
-        if (nowVisible) w->style |= WS_VISIBLE;
-        else w->style &= ~WS_VISIBLE;
+        if (nowVisible)
+            w->style |= WS_VISIBLE;
+        else
+            w->style &= ~WS_VISIBLE;
         if (!(w->style & WS_CHILD)) {
             switch (nCmdShow) {
             case SW_MINIMIZE:
             case SW_SHOWMINIMIZED:
-            case SW_SHOWMINNOACTIVE: w->style |= WS_MINIMIZE; break;
+            case SW_SHOWMINNOACTIVE:
+                w->style |= WS_MINIMIZE;
+                break;
             case SW_SHOWNORMAL:
             case SW_RESTORE:
-            case SW_SHOWMAXIMIZED: w->style &= ~WS_MINIMIZE; break;
-            default: break;
+            case SW_SHOWMAXIMIZED:
+                w->style &= ~WS_MINIMIZE;
+                break;
+            default:
+                break;
             }
         }
     }
@@ -431,7 +461,9 @@ BOOL UpdateWindow(HWND hWnd) {
     return TRUE;
 }
 
-HWND GetDesktopWindow() { return S().desktop; }
+HWND GetDesktopWindow() {
+    return S().desktop;
+}
 
 HWND GetParent(HWND hWnd) {
     auto lock = Locked();

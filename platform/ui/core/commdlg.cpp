@@ -57,10 +57,14 @@ BOOL RunFileDialog(LPOPENFILENAMEW ofn, bool save) {
     ofn->nFileExtension = static_cast<WORD>((dot == std::u16string::npos || dot < name) ? 0 : dot + 1);
     ofn->nFilterIndex = static_cast<DWORD>(answer.filterIndex);
     if (ofn->lpstrFileTitle && ofn->nMaxFileTitle)
-        CopyToBuffer(std::u16string_view(path).substr(name), ofn->lpstrFileTitle, static_cast<int>(ofn->nMaxFileTitle));
-    std::u16string_view ext = ofn->nFileExtension ? std::u16string_view(path).substr(ofn->nFileExtension) : u"";
-    if (ofn->lpstrDefExt && !EqualsNoCase(ext, ofn->lpstrDefExt)) ofn->Flags |= OFN_EXTENSIONDIFFERENT;
-    else ofn->Flags &= ~static_cast<DWORD>(OFN_EXTENSIONDIFFERENT);
+        CopyToBuffer(std::u16string_view(path).substr(name), ofn->lpstrFileTitle,
+                     static_cast<int>(ofn->nMaxFileTitle));
+    std::u16string_view ext =
+        ofn->nFileExtension ? std::u16string_view(path).substr(ofn->nFileExtension) : u"";
+    if (ofn->lpstrDefExt && !EqualsNoCase(ext, ofn->lpstrDefExt))
+        ofn->Flags |= OFN_EXTENSIONDIFFERENT;
+    else
+        ofn->Flags &= ~static_cast<DWORD>(OFN_EXTENSIONDIFFERENT);
     return TRUE;
 }
 
@@ -89,6 +93,12 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
     return result;
 }
 
-BOOL GetSaveFileNameW(LPOPENFILENAMEW lpofn) { return RunFileDialog(lpofn, true); }
-BOOL GetOpenFileNameW(LPOPENFILENAMEW lpofn) { return RunFileDialog(lpofn, false); }
-DWORD CommDlgExtendedError() { return t_commDlgError; }
+BOOL GetSaveFileNameW(LPOPENFILENAMEW lpofn) {
+    return RunFileDialog(lpofn, true);
+}
+BOOL GetOpenFileNameW(LPOPENFILENAMEW lpofn) {
+    return RunFileDialog(lpofn, false);
+}
+DWORD CommDlgExtendedError() {
+    return t_commDlgError;
+}

@@ -80,8 +80,12 @@ void Click(HWND hwnd) {
     SetFocus(hwnd);
     int check = static_cast<int>(SendMessageW(hwnd, BM_GETCHECK, 0, 0));
     switch (type) {
-    case BS_AUTOCHECKBOX: SendMessageW(hwnd, BM_SETCHECK, check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0); break;
-    case BS_AUTO3STATE: SendMessageW(hwnd, BM_SETCHECK, (check + 1) % 3, 0); break;
+    case BS_AUTOCHECKBOX:
+        SendMessageW(hwnd, BM_SETCHECK, check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+        break;
+    case BS_AUTO3STATE:
+        SendMessageW(hwnd, BM_SETCHECK, (check + 1) % 3, 0);
+        break;
     case BS_AUTORADIOBUTTON:
         // Checking one automatic radio button unchecks the others of its group, disabled ones too.
         SendMessageW(hwnd, BM_SETCHECK, BST_CHECKED, 0);
@@ -90,7 +94,8 @@ void Click(HWND hwnd) {
                 SendMessageW(sibling, BM_SETCHECK, BST_UNCHECKED, 0);
         }
         break;
-    default: break;
+    default:
+        break;
     }
     NotifyParent(hwnd, BN_CLICKED);
 }
@@ -146,7 +151,8 @@ int ComboFind(const Window& w, int start, std::u16string_view s, bool exact) {
     for (int k = 1; k <= n; ++k) {
         int i = (from + k) % n;
         std::u16string_view item = w.items[i].text;
-        bool match = exact ? EqualsNoCase(item, s) : (item.size() >= s.size() && EqualsNoCase(item.substr(0, s.size()), s));
+        bool match = exact ? EqualsNoCase(item, s)
+                           : (item.size() >= s.size() && EqualsNoCase(item.substr(0, s.size()), s));
         if (match) return i;
     }
     return CB_ERR;
@@ -166,7 +172,8 @@ int ComboInsert(Window& w, int index, std::u16string text) {
                 return a.size() < b.size();
             };
             index = 0;
-            while (index < static_cast<int>(w.items.size()) && !less(text, w.items[index].text)) ++index;
+            while (index < static_cast<int>(w.items.size()) && !less(text, w.items[index].text))
+                ++index;
         }
     }
     w.items.insert(w.items.begin() + index, ComboItem{std::move(text), 0});
@@ -185,7 +192,9 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         Window* w = FindLocked(hwnd);
         return w ? w->check : 0;
     }
-    case BM_SETCHECK: SetCheckState(hwnd, static_cast<int>(wParam)); return 0;
+    case BM_SETCHECK:
+        SetCheckState(hwnd, static_cast<int>(wParam));
+        return 0;
     case BM_GETSTATE: {
         auto lock = Locked();
         Window* w = FindLocked(hwnd);
@@ -202,14 +211,17 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         NotifyChanged(hwnd, kChangeStyle);
         return 0;
     }
-    case BM_CLICK: Click(hwnd); return 0;
+    case BM_CLICK:
+        Click(hwnd);
+        return 0;
     case WM_SETFOCUS:
         if (StyleOf(hwnd) & BS_NOTIFY) NotifyParent(hwnd, BN_SETFOCUS);
         return 0;
     case WM_KILLFOCUS:
         if (StyleOf(hwnd) & BS_NOTIFY) NotifyParent(hwnd, BN_KILLFOCUS);
         return 0;
-    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
+    default:
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -226,7 +238,8 @@ LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             old = std::exchange(w->icon, reinterpret_cast<HICON>(wParam));
             // An icon static takes the icon's size.
             auto it = S().icons.find(reinterpret_cast<void*>(wParam));
-            if (it != S().icons.end() && (w->style & SS_TYPEMASK) == SS_ICON && !(w->style & SS_CENTERIMAGE)) {
+            if (it != S().icons.end() && (w->style & SS_TYPEMASK) == SS_ICON &&
+                !(w->style & SS_CENTERIMAGE)) {
                 w->rect.right = w->rect.left + it->second.info.cx;
                 w->rect.bottom = w->rect.top + it->second.info.cy;
             }
@@ -239,7 +252,8 @@ LRESULT StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         Window* w = FindLocked(hwnd);
         return w ? reinterpret_cast<LRESULT>(w->icon) : 0;
     }
-    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
+    default:
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -252,7 +266,8 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         ReplaceEditText(hwnd, CopyString(reinterpret_cast<LPCWSTR>(lParam)), !(StyleOf(hwnd) & ES_MULTILINE));
         return TRUE;
     }
-    case WM_CHAR: return TypeChar(hwnd, static_cast<char16_t>(wParam));
+    case WM_CHAR:
+        return TypeChar(hwnd, static_cast<char16_t>(wParam));
     case EM_LIMITTEXT: {
         auto lock = Locked();
         if (Window* w = FindLocked(hwnd)) w->limit = wParam ? static_cast<UINT>(wParam) : 0x7FFFFFFE;
@@ -284,15 +299,22 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             auto lock = Locked();
             Window* w = FindLocked(hwnd);
             if (!w) return FALSE;
-            if (wParam) w->style |= ES_READONLY;
-            else w->style &= ~static_cast<DWORD>(ES_READONLY);
+            if (wParam)
+                w->style |= ES_READONLY;
+            else
+                w->style &= ~static_cast<DWORD>(ES_READONLY);
         }
         NotifyChanged(hwnd, kChangeStyle);
         return TRUE;
     }
-    case WM_SETFOCUS: NotifyParent(hwnd, EN_SETFOCUS); return 0;
-    case WM_KILLFOCUS: NotifyParent(hwnd, EN_KILLFOCUS); return 0;
-    default: return DefWindowProcW(hwnd, msg, wParam, lParam);
+    case WM_SETFOCUS:
+        NotifyParent(hwnd, EN_SETFOCUS);
+        return 0;
+    case WM_KILLFOCUS:
+        NotifyParent(hwnd, EN_KILLFOCUS);
+        return 0;
+    default:
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
 
@@ -301,9 +323,14 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (HandleFont(hwnd, msg, wParam, &result)) return result;
     unsigned changes = 0;
     switch (msg) {
-    case WM_SETFOCUS: NotifyParent(hwnd, CBN_SETFOCUS); return 0;
-    case WM_KILLFOCUS: NotifyParent(hwnd, CBN_KILLFOCUS); return 0;
-    default: break;
+    case WM_SETFOCUS:
+        NotifyParent(hwnd, CBN_SETFOCUS);
+        return 0;
+    case WM_KILLFOCUS:
+        NotifyParent(hwnd, CBN_KILLFOCUS);
+        return 0;
+    default:
+        break;
     }
     {
         auto lock = Locked();
@@ -315,14 +342,17 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         switch (msg) {
         case CB_ADDSTRING:
         case CB_INSERTSTRING:
-            result = ComboInsert(*w, msg == CB_ADDSTRING ? -1 : index, CopyString(reinterpret_cast<LPCWSTR>(lParam)));
+            result = ComboInsert(*w, msg == CB_ADDSTRING ? -1 : index,
+                                 CopyString(reinterpret_cast<LPCWSTR>(lParam)));
             changes = kChangeItems | kChangeSelection;
             break;
         case CB_DELETESTRING:
             if (!valid) return CB_ERR;
             w->items.erase(w->items.begin() + index);
-            if (w->curSel == index) w->curSel = CB_ERR;
-            else if (w->curSel > index) --w->curSel;
+            if (w->curSel == index)
+                w->curSel = CB_ERR;
+            else if (w->curSel > index)
+                --w->curSel;
             result = count - 1;
             changes = kChangeItems | kChangeSelection;
             break;
@@ -332,8 +362,10 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             result = CB_OKAY;
             changes = kChangeItems | kChangeSelection;
             break;
-        case CB_GETCOUNT: return count;
-        case CB_GETCURSEL: return w->curSel;
+        case CB_GETCOUNT:
+            return count;
+        case CB_GETCURSEL:
+            return w->curSel;
         case CB_SETCURSEL:
             // Selection by a program sends no notification.
             w->curSel = valid ? index : CB_ERR;
@@ -349,15 +381,18 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             return static_cast<LRESULT>(t.size());
         }
-        case CB_GETLBTEXTLEN: return valid ? static_cast<LRESULT>(w->items[index].text.size()) : CB_ERR;
+        case CB_GETLBTEXTLEN:
+            return valid ? static_cast<LRESULT>(w->items[index].text.size()) : CB_ERR;
         case CB_SETITEMDATA:
             if (!valid) return CB_ERR;
             w->items[index].data = lParam;
             return TRUE;
-        case CB_GETITEMDATA: return valid ? w->items[index].data : CB_ERR;
+        case CB_GETITEMDATA:
+            return valid ? w->items[index].data : CB_ERR;
         case CB_FINDSTRING:
         case CB_FINDSTRINGEXACT:
-            return ComboFind(*w, index, CopyString(reinterpret_cast<LPCWSTR>(lParam)), msg == CB_FINDSTRINGEXACT);
+            return ComboFind(*w, index, CopyString(reinterpret_cast<LPCWSTR>(lParam)),
+                             msg == CB_FINDSTRINGEXACT);
         case CB_SELECTSTRING: {
             int found = ComboFind(*w, index, CopyString(reinterpret_cast<LPCWSTR>(lParam)), false);
             if (found == CB_ERR) return CB_ERR;
@@ -366,12 +401,15 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             changes = kChangeSelection;
             break;
         }
-        case CB_SHOWDROPDOWN: return TRUE;
-        case CB_GETDROPPEDSTATE: return FALSE;
+        case CB_SHOWDROPDOWN:
+            return TRUE;
+        case CB_GETDROPPEDSTATE:
+            return FALSE;
         case CB_GETDROPPEDCONTROLRECT: {
             if (auto* r = reinterpret_cast<RECT*>(lParam)) {
                 *r = w->rect;
-                r->bottom = r->top + std::max(w->droppedHeight, static_cast<int>(w->rect.bottom - w->rect.top));
+                r->bottom =
+                    r->top + std::max(w->droppedHeight, static_cast<int>(w->rect.bottom - w->rect.top));
             }
             return CB_OKAY;
         }
@@ -388,8 +426,10 @@ LRESULT ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             std::u16string_view t = w->curSel >= 0 ? std::u16string_view(w->items[w->curSel].text) : u"";
             return CopyToBuffer(t, reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
         }
-        case WM_GETTEXTLENGTH: return w->curSel >= 0 ? static_cast<LRESULT>(w->items[w->curSel].text.size()) : 0;
-        default: break;
+        case WM_GETTEXTLENGTH:
+            return w->curSel >= 0 ? static_cast<LRESULT>(w->items[w->curSel].text.size()) : 0;
+        default:
+            break;
         }
     }
     if (changes) {

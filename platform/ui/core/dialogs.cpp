@@ -30,7 +30,8 @@ RECT MapRect(int baseX, int baseY, int x, int y, int cx, int cy) {
 HWND FirstTabStop(HWND dlg) {
     for (HWND c : ChildWindows(dlg)) {
         WindowInfo info;
-        if (GetWindowInfo(c, &info) && (info.style & WS_TABSTOP) && info.visible() && info.enabled()) return c;
+        if (GetWindowInfo(c, &info) && (info.style & WS_TABSTOP) && info.visible() && info.enabled())
+            return c;
     }
     return nullptr;
 }
@@ -57,8 +58,8 @@ HWND BuildDialog(HINSTANCE instance, LPCWSTR name, HWND parent, DLGPROC proc, LP
         }
         OffsetRectBy(&rect, origin);
     }
-    HWND dlg = CreateWindowInternal(t->exStyle, Kind::Dialog, u"#32770", CopyString(t->caption), style, rect, parent,
-                                    0, instance);
+    HWND dlg = CreateWindowInternal(t->exStyle, Kind::Dialog, u"#32770", CopyString(t->caption), style, rect,
+                                    parent, 0, instance);
     if (!dlg) return nullptr;
     HFONT font = nullptr;
     {
@@ -84,9 +85,9 @@ HWND BuildDialog(HINSTANCE instance, LPCWSTR name, HWND parent, DLGPROC proc, LP
     for (int i = 0; i < t->itemCount; ++i) {
         const DLGITEMRES& item = t->items[i];
         RECT r = MapRect(baseX, baseY, item.x, item.y, item.cx, item.cy);
-        HWND control = CreateWindowExW(item.exStyle, item.className, item.text, item.style | WS_CHILD, r.left, r.top,
-                                       r.right - r.left, r.bottom - r.top, dlg,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance, nullptr);
+        HWND control = CreateWindowExW(
+            item.exStyle, item.className, item.text, item.style | WS_CHILD, r.left, r.top, r.right - r.left,
+            r.bottom - r.top, dlg, reinterpret_cast<HMENU>(static_cast<INT_PTR>(item.id)), instance, nullptr);
         if (!control) {
             if (t->style & DS_NOFAILCREATE) continue;
             DestroyWindow(dlg);
@@ -184,4 +185,6 @@ BOOL MapDialogRect(HWND hDlg, LPRECT lpRect) {
     return TRUE;
 }
 
-LONG GetDialogBaseUnits() { return MAKELONG(8, 16); }
+LONG GetDialogBaseUnits() {
+    return MAKELONG(8, 16);
+}

@@ -70,6 +70,8 @@ bool SelectDriver(std::string_view name) {
     return false;
 }
 
-bool Screenshot(HWND window, const std::string& pngPath) { return CurrentDriver().Screenshot(window, pngPath); }
+bool Screenshot(HWND window, const std::string& pngPath) {
+    return CurrentDriver().Screenshot(window, pngPath);
+}
 
 } // namespace host::ui

@@ -35,17 +35,21 @@ bool GetIconInfo(HICON icon, IconInfo* info) {
     return true;
 }
 
-static HWND WindowOfDC(HDC dc) { return reinterpret_cast<HWND>(dc); }
+static HWND WindowOfDC(HDC dc) {
+    return reinterpret_cast<HWND>(dc);
+}
 
 } // namespace host::ui
 
 using namespace host::ui;
 
-HFONT CreateFontIndirectW(const LOGFONTW* lplf) { return lplf ? CreateFontObject(*lplf) : nullptr; }
+HFONT CreateFontIndirectW(const LOGFONTW* lplf) {
+    return lplf ? CreateFontObject(*lplf) : nullptr;
+}
 
 HFONT CreateFontW(int cHeight, int cWidth, int cEscapement, int cOrientation, int cWeight, DWORD bItalic,
-                  DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet, DWORD iOutPrecision, DWORD iClipPrecision,
-                  DWORD iQuality, DWORD iPitchAndFamily, LPCWSTR pszFaceName) {
+                  DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet, DWORD iOutPrecision,
+                  DWORD iClipPrecision, DWORD iQuality, DWORD iPitchAndFamily, LPCWSTR pszFaceName) {
     LOGFONTW lf{};
     lf.lfHeight = cHeight;
     lf.lfWidth = cWidth;
@@ -117,12 +121,20 @@ HDC BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
     return lpPaint->hdc;
 }
 
-BOOL EndPaint(HWND, const PAINTSTRUCT*) { return TRUE; }
+BOOL EndPaint(HWND, const PAINTSTRUCT*) {
+    return TRUE;
+}
 
-HDC GetDC(HWND hWnd) { return IsWindow(hWnd) ? reinterpret_cast<HDC>(hWnd) : nullptr; }
-int ReleaseDC(HWND, HDC hDC) { return hDC ? 1 : 0; }
+HDC GetDC(HWND hWnd) {
+    return IsWindow(hWnd) ? reinterpret_cast<HDC>(hWnd) : nullptr;
+}
+int ReleaseDC(HWND, HDC hDC) {
+    return hDC ? 1 : 0;
+}
 
-int GetDeviceCaps(HDC, int index) { return (index == LOGPIXELSX || index == LOGPIXELSY) ? 96 : 0; }
+int GetDeviceCaps(HDC, int index) {
+    return (index == LOGPIXELSX || index == LOGPIXELSY) ? 96 : 0;
+}
 
 BOOL DrawIcon(HDC hDC, int X, int Y, HICON hIcon) {
     HWND hwnd = WindowOfDC(hDC);

@@ -61,11 +61,16 @@ void NotifyParent(HWND control, WORD code) {
 
 RECT NonClientInsets(DWORD style, DWORD exStyle) {
     int frame = 0;
-    if (style & WS_THICKFRAME) frame = kSizeFrame;
-    else if ((style & WS_DLGFRAME) || (style & DS_MODALFRAME) || (exStyle & WS_EX_DLGMODALFRAME)) frame = kFixedFrame;
-    else if (style & WS_BORDER) frame = kBorder;
-    if (exStyle & WS_EX_CLIENTEDGE) frame += kEdge;
-    else if (exStyle & WS_EX_STATICEDGE) frame += kBorder;
+    if (style & WS_THICKFRAME)
+        frame = kSizeFrame;
+    else if ((style & WS_DLGFRAME) || (style & DS_MODALFRAME) || (exStyle & WS_EX_DLGMODALFRAME))
+        frame = kFixedFrame;
+    else if (style & WS_BORDER)
+        frame = kBorder;
+    if (exStyle & WS_EX_CLIENTEDGE)
+        frame += kEdge;
+    else if (exStyle & WS_EX_STATICEDGE)
+        frame += kBorder;
     int caption = (style & WS_CAPTION) == WS_CAPTION ? kCaption : 0;
     return {frame, frame + caption, frame, frame};
 }
@@ -83,7 +88,9 @@ POINT ClientOriginOnScreen(HWND hwnd) {
     return p;
 }
 
-std::u16string CopyString(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
+std::u16string CopyString(LPCWSTR s) {
+    return s ? std::u16string(s) : std::u16string();
+}
 
 int CopyToBuffer(std::u16string_view text, LPWSTR buffer, int cch) {
     if (!buffer || cch <= 0) return 0;
@@ -93,7 +100,9 @@ int CopyToBuffer(std::u16string_view text, LPWSTR buffer, int cch) {
     return n;
 }
 
-static char16_t Fold(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+static char16_t Fold(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+}
 
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
@@ -111,7 +120,8 @@ std::string Utf8(std::u16string_view s) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         }
-        if (c < 0x80) out += static_cast<char>(c);
+        if (c < 0x80)
+            out += static_cast<char>(c);
         else if (c < 0x800) {
             out += static_cast<char>(0xC0 | (c >> 6));
             out += static_cast<char>(0x80 | (c & 0x3F));
@@ -136,16 +146,21 @@ std::u16string Utf16(std::string_view s) {
         auto b = static_cast<unsigned char>(s[i]);
         uint32_t c = 0xFFFD;
         size_t len = 1;
-        if (b < 0x80) c = b;
-        else if ((b & 0xE0) == 0xC0) c = b & 0x1F, len = 2;
-        else if ((b & 0xF0) == 0xE0) c = b & 0x0F, len = 3;
-        else if ((b & 0xF8) == 0xF0) c = b & 0x07, len = 4;
+        if (b < 0x80)
+            c = b;
+        else if ((b & 0xE0) == 0xC0)
+            c = b & 0x1F, len = 2;
+        else if ((b & 0xF0) == 0xE0)
+            c = b & 0x0F, len = 3;
+        else if ((b & 0xF8) == 0xF0)
+            c = b & 0x07, len = 4;
         if (len > 1) {
             if (i + len > s.size()) {
                 c = 0xFFFD;
                 len = s.size() - i;
             } else {
-                for (size_t k = 1; k < len; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+                for (size_t k = 1; k < len; ++k)
+                    c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
             }
         }
         i += len;
@@ -172,13 +187,20 @@ std::u16string ApplyDefaultExtension(std::u16string path, std::u16string_view de
 
 std::vector<int> MessageBoxRecord::buttons() const {
     switch (buttonSet()) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    case MB_CANCELTRYCONTINUE: return {IDCANCEL, IDTRYAGAIN, IDCONTINUE};
-    default: return {IDOK};
+    case MB_OKCANCEL:
+        return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+        return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+        return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+        return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+        return {IDRETRY, IDCANCEL};
+    case MB_CANCELTRYCONTINUE:
+        return {IDCANCEL, IDTRYAGAIN, IDCONTINUE};
+    default:
+        return {IDOK};
     }
 }
 
@@ -219,24 +241,35 @@ using namespace host::ui;
 
 int GetSystemMetrics(int nIndex) {
     switch (nIndex) {
-    case SM_CXSCREEN: return kScreenWidth;
-    case SM_CYSCREEN: return kScreenHeight;
+    case SM_CXSCREEN:
+        return kScreenWidth;
+    case SM_CYSCREEN:
+        return kScreenHeight;
     case SM_CXVSCROLL:
-    case SM_CYHSCROLL: return 17;
-    case SM_CYCAPTION: return kCaption;
+    case SM_CYHSCROLL:
+        return 17;
+    case SM_CYCAPTION:
+        return kCaption;
     case SM_CXBORDER:
-    case SM_CYBORDER: return kBorder;
+    case SM_CYBORDER:
+        return kBorder;
     case SM_CXDLGFRAME:
-    case SM_CYDLGFRAME: return kFixedFrame;
+    case SM_CYDLGFRAME:
+        return kFixedFrame;
     case SM_CXFRAME:
-    case SM_CYFRAME: return kSizeFrame;
+    case SM_CYFRAME:
+        return kSizeFrame;
     case SM_CXEDGE:
-    case SM_CYEDGE: return kEdge;
+    case SM_CYEDGE:
+        return kEdge;
     case SM_CXICON:
-    case SM_CYICON: return 32;
+    case SM_CYICON:
+        return 32;
     case SM_CXSMICON:
-    case SM_CYSMICON: return 16;
-    default: return 0;
+    case SM_CYSMICON:
+        return 16;
+    default:
+        return 0;
     }
 }
 

@@ -10,8 +10,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <utility>
 #include <unordered_map>
+#include <utility>
 
 namespace host::ui {
 
@@ -92,7 +92,9 @@ public:
 // The one state. Never destroyed: drivers and module destructors may still call in at exit.
 State& S();
 using Lock = std::unique_lock<std::recursive_mutex>;
-inline Lock Locked() { return Lock(S().mu); }
+inline Lock Locked() {
+    return Lock(S().mu);
+}
 
 // Lookups; the returned window stays valid memory even if it is destroyed meanwhile.
 std::shared_ptr<Window> Find(HWND hwnd);

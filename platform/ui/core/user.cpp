@@ -34,7 +34,8 @@ bool UserType(HWND edit, std::u16string_view text) {
         SendMessageW(edit, WM_CHAR, 0x08, 0);
         return true;
     }
-    for (char16_t c : text) SendMessageW(edit, WM_CHAR, c, 0);
+    for (char16_t c : text)
+        SendMessageW(edit, WM_CHAR, c, 0);
     return true;
 }
 

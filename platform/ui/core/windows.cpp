@@ -10,12 +10,23 @@ bool ClassKindFromName(LPCWSTR className, Kind* kind, std::u16string* canonical)
     if (IS_INTRESOURCE(className)) {
         // The atoms of the system classes, as binary templates name them.
         switch (reinterpret_cast<ULONG_PTR>(className)) {
-        case 0x0080: *kind = Kind::Button, *canonical = u"Button"; return true;
-        case 0x0081: *kind = Kind::Edit, *canonical = u"Edit"; return true;
-        case 0x0082: *kind = Kind::Static, *canonical = u"Static"; return true;
-        case 0x0085: *kind = Kind::ComboBox, *canonical = u"ComboBox"; return true;
-        case 0x8002: *kind = Kind::Dialog, *canonical = u"#32770"; return true;
-        default: return false;
+        case 0x0080:
+            *kind = Kind::Button, *canonical = u"Button";
+            return true;
+        case 0x0081:
+            *kind = Kind::Edit, *canonical = u"Edit";
+            return true;
+        case 0x0082:
+            *kind = Kind::Static, *canonical = u"Static";
+            return true;
+        case 0x0085:
+            *kind = Kind::ComboBox, *canonical = u"ComboBox";
+            return true;
+        case 0x8002:
+            *kind = Kind::Dialog, *canonical = u"#32770";
+            return true;
+        default:
+            return false;
         }
     }
     std::u16string_view name(className);
@@ -24,7 +35,7 @@ bool ClassKindFromName(LPCWSTR className, Kind* kind, std::u16string* canonical)
         Kind kind;
     };
     static constexpr Entry kClasses[] = {
-        {u"Button", Kind::Button}, {u"Static", Kind::Static},     {u"Edit", Kind::Edit},
+        {u"Button", Kind::Button},     {u"Static", Kind::Static}, {u"Edit", Kind::Edit},
         {u"ComboBox", Kind::ComboBox}, {u"#32770", Kind::Dialog},
     };
     for (const Entry& e : kClasses) {
@@ -39,18 +50,26 @@ bool ClassKindFromName(LPCWSTR className, Kind* kind, std::u16string* canonical)
 
 static WNDPROC ClassProc(Kind kind) {
     switch (kind) {
-    case Kind::Button: return ButtonProc;
-    case Kind::Static: return StaticProc;
-    case Kind::Edit: return EditProc;
-    case Kind::ComboBox: return ComboBoxProc;
-    case Kind::Dialog: return DefDlgProcW;
-    case Kind::Desktop: break;
+    case Kind::Button:
+        return ButtonProc;
+    case Kind::Static:
+        return StaticProc;
+    case Kind::Edit:
+        return EditProc;
+    case Kind::ComboBox:
+        return ComboBoxProc;
+    case Kind::Dialog:
+        return DefDlgProcW;
+    case Kind::Desktop:
+        break;
     }
     return DefWindowProcW;
 }
 
 // A drop-down combo box is as tall as its selection field; the template height is the list's.
-static int ClosedComboHeight(int baseY) { return baseY + 8; }
+static int ClosedComboHeight(int baseY) {
+    return baseY + 8;
+}
 
 HWND CreateWindowInternal(DWORD exStyle, Kind kind, std::u16string className, std::u16string_view text,
                           DWORD style, RECT rect, HWND parent, int id, HINSTANCE instance) {
@@ -83,7 +102,8 @@ HWND CreateWindowInternal(DWORD exStyle, Kind kind, std::u16string className, st
             p->children.push_back(w->hwnd);
         } else {
             // The owner of a top-level window is the top-level window of the one named.
-            while (p && (p->style & WS_CHILD)) p = FindLocked(p->parent);
+            while (p && (p->style & WS_CHILD))
+                p = FindLocked(p->parent);
             w->owner = (p && p->kind != Kind::Desktop) ? p->hwnd : nullptr;
             s.topLevel.push_back(w->hwnd);
         }
@@ -97,7 +117,8 @@ static void CollectSubtree(HWND hwnd, std::vector<HWND>* out) {
     out->push_back(hwnd);
     Window* w = FindLocked(hwnd);
     if (!w) return;
-    for (HWND c : w->children) CollectSubtree(c, out);
+    for (HWND c : w->children)
+        CollectSubtree(c, out);
 }
 
 void ResetWindows() {
@@ -110,7 +131,8 @@ void ResetWindows() {
             top.insert(top.end(), d->children.begin(), d->children.end());
         }
         bool destroyed = false;
-        for (HWND h : top) destroyed |= DestroyWindow(h) != FALSE;
+        for (HWND h : top)
+            destroyed |= DestroyWindow(h) != FALSE;
         // Windows already being destroyed further up the stack are left to that call.
         if (!destroyed) break;
     }
@@ -148,7 +170,9 @@ HWND CreateWindowExW(DWORD dwExStyle, LPCWSTR lpClassName, LPCWSTR lpWindowName,
     return hwnd;
 }
 
-BOOL IsWindow(HWND hWnd) { return Find(hWnd) != nullptr; }
+BOOL IsWindow(HWND hWnd) {
+    return Find(hWnd) != nullptr;
+}
 
 BOOL DestroyWindow(HWND hWnd) {
     std::vector<HWND> owned;
@@ -165,7 +189,8 @@ BOOL DestroyWindow(HWND hWnd) {
     }
     // Owned windows go first, then the window with its children: WM_DESTROY parent first,
     // WM_NCDESTROY children first.
-    for (HWND o : owned) DestroyWindow(o);
+    for (HWND o : owned)
+        DestroyWindow(o);
     std::vector<HWND> subtree;
     {
         auto lock = Locked();
@@ -175,9 +200,12 @@ BOOL DestroyWindow(HWND hWnd) {
         if (std::find(subtree.begin(), subtree.end(), S().focus) != subtree.end()) S().focus = nullptr;
     }
     CurrentDriver().ModalEnded(hWnd);
-    for (HWND h : subtree) SendMessageW(h, WM_DESTROY, 0, 0);
-    for (auto it = subtree.rbegin(); it != subtree.rend(); ++it) SendMessageW(*it, WM_NCDESTROY, 0, 0);
-    for (auto it = subtree.rbegin(); it != subtree.rend(); ++it) CurrentDriver().WindowDestroyed(*it);
+    for (HWND h : subtree)
+        SendMessageW(h, WM_DESTROY, 0, 0);
+    for (auto it = subtree.rbegin(); it != subtree.rend(); ++it)
+        SendMessageW(*it, WM_NCDESTROY, 0, 0);
+    for (auto it = subtree.rbegin(); it != subtree.rend(); ++it)
+        CurrentDriver().WindowDestroyed(*it);
     HFONT ownedFont = nullptr;
     {
         auto lock = Locked();
@@ -188,7 +216,8 @@ BOOL DestroyWindow(HWND hWnd) {
             if (Window* p = FindLocked(w->parent)) std::erase(p->children, hWnd);
         }
         std::erase(s.topLevel, hWnd);
-        for (HWND h : subtree) s.windows.erase(h);
+        for (HWND h : subtree)
+            s.windows.erase(h);
         std::erase_if(s.posted, [&](const MSG& m) {
             return std::find(subtree.begin(), subtree.end(), m.hwnd) != subtree.end();
         });
@@ -222,7 +251,9 @@ BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-void PostQuitMessage(int nExitCode) { PostMessageW(nullptr, WM_QUIT, static_cast<WPARAM>(nExitCode), 0); }
+void PostQuitMessage(int nExitCode) {
+    PostMessageW(nullptr, WM_QUIT, static_cast<WPARAM>(nExitCode), 0);
+}
 
 void host::ui::DispatchPostedMessages() {
     for (;;) {
@@ -284,23 +315,34 @@ LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         if (!w) return 0;
         return reinterpret_cast<LRESULT>(wParam == ICON_SMALL ? w->smallIcon : w->icon);
     }
-    case WM_CLOSE: DestroyWindow(hWnd); return 0;
+    case WM_CLOSE:
+        DestroyWindow(hWnd);
+        return 0;
     case WM_PAINT: {
         auto lock = Locked();
         if (Window* w = FindLocked(hWnd)) w->invalid = false;
         return 0;
     }
     case WM_ERASEBKGND:
-    case WM_ICONERASEBKGND: return 1;
+    case WM_ICONERASEBKGND:
+        return 1;
     case 0x0112: // WM_SYSCOMMAND
         switch (wParam & 0xFFF0) {
-        case 0xF060: SendMessageW(hWnd, WM_CLOSE, 0, 0); break;          // SC_CLOSE
-        case 0xF020: ShowWindow(hWnd, SW_MINIMIZE); break;               // SC_MINIMIZE
-        case 0xF120: ShowWindow(hWnd, SW_RESTORE); break;                // SC_RESTORE
-        default: break;
+        case 0xF060:
+            SendMessageW(hWnd, WM_CLOSE, 0, 0);
+            break; // SC_CLOSE
+        case 0xF020:
+            ShowWindow(hWnd, SW_MINIMIZE);
+            break; // SC_MINIMIZE
+        case 0xF120:
+            ShowWindow(hWnd, SW_RESTORE);
+            break; // SC_RESTORE
+        default:
+            break;
         }
         return 0;
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -317,7 +359,8 @@ static bool ReturnsDirectly(UINT msg) {
     case 0x002E: // WM_VKEYTOITEM
     case 0x002F: // WM_CHARTOITEM
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -339,7 +382,8 @@ LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
         }
     }
     switch (Msg) {
-    case WM_INITDIALOG: return 0;
+    case WM_INITDIALOG:
+        return 0;
     case WM_SETFONT: {
         {
             auto lock = Locked();
@@ -376,6 +420,7 @@ LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
         if (Window* w = FindLocked(hDlg)) w->defId = static_cast<int>(wParam);
         return TRUE;
     }
-    default: return DefWindowProcW(hDlg, Msg, wParam, lParam);
+    default:
+        return DefWindowProcW(hDlg, Msg, wParam, lParam);
     }
 }

@@ -76,10 +76,10 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(CDemoDlg, CDialog)
-    ON_WM_QUERYDRAGICON()
-    ON_BN_CLICKED(IDC_SAVE_AS, &CDemoDlg::OnSaveAs)
-    ON_BN_CLICKED(IDC_SETTINGS, &CDemoDlg::OnSettings)
-    ON_MESSAGE(WM_TAKE_SCREENSHOT, &CDemoDlg::OnTakeScreenshot)
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDC_SAVE_AS, &CDemoDlg::OnSaveAs)
+ON_BN_CLICKED(IDC_SETTINGS, &CDemoDlg::OnSettings)
+ON_MESSAGE(WM_TAKE_SCREENSHOT, &CDemoDlg::OnTakeScreenshot)
 END_MESSAGE_MAP()
 
 class CDemoApp : public CWinApp {

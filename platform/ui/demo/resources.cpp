@@ -8,7 +8,8 @@ namespace {
 
 const DLGITEMRES kDemo[] = {
     rc::ICON(IDR_MAINFRAME, -1, 7, 7),
-    rc::LTEXT(u"Every kind of control the window core offers, shown by the selected driver.", -1, 36, 10, 200, 16),
+    rc::LTEXT(u"Every kind of control the window core offers, shown by the selected driver.", -1, 36, 10, 200,
+              16),
     rc::GROUPBOX(u"Audio", -1, 7, 32, 120, 62),
     rc::AUTOCHECKBOX(u"Enable", IDC_ENABLE, 15, 44, 60, 10),
     rc::LTEXT(u"Sample Rate:", -1, 15, 60, 44, 8),
@@ -34,8 +35,8 @@ const DLGITEMRES kSettings[] = {
 };
 
 const DLGTEMPLATERES kDialogs[] = {
-    {IDD_DEMO, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT, 0, 0,
-     0, 251, 163, u"Window Core Demo", 8, u"MS Shell Dlg", kDemo, ARRAYSIZE(kDemo)},
+    {IDD_DEMO, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT,
+     0, 0, 0, 251, 163, u"Window Core Demo", 8, u"MS Shell Dlg", kDemo, ARRAYSIZE(kDemo)},
     {IDD_SETTINGS, WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT, 0, 0, 0, 133, 51, u"Encode Setting", 8,
      u"MS Shell Dlg", kSettings, ARRAYSIZE(kSettings)},
 };

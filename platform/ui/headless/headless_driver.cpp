@@ -23,10 +23,13 @@ public:
         DispatchPostedMessages();
         if (!IsModalEnded(dlg)) {
             test::ModalScript run = script.TakeModal();
-            if (run) run(dlg);
-            else RecordSurprise("modal dialog " + Describe(dlg) + " opened with no script");
+            if (run)
+                run(dlg);
+            else
+                RecordSurprise("modal dialog " + Describe(dlg) + " opened with no script");
             DispatchPostedMessages();
-            if (!IsModalEnded(dlg) && run) RecordSurprise("modal dialog " + Describe(dlg) + " left open by its script");
+            if (!IsModalEnded(dlg) && run)
+                RecordSurprise("modal dialog " + Describe(dlg) + " left open by its script");
         }
         if (!IsModalEnded(dlg)) {
             // Closed as a person would; a dialog that refuses is ended all the same.
@@ -49,7 +52,8 @@ public:
         }
         auto buttons = box.buttons();
         if (std::find(buttons.begin(), buttons.end(), *answer) == buttons.end())
-            RecordSurprise("answer " + std::to_string(*answer) + " is no button of the box \"" + Utf8(box.text) + "\"");
+            RecordSurprise("answer " + std::to_string(*answer) + " is no button of the box \"" +
+                           Utf8(box.text) + "\"");
         return *answer;
     }
 
@@ -81,13 +85,15 @@ public:
 
 private:
     static bool Exists(const std::u16string& path) {
-        struct stat st{};
+        struct stat st {};
         return ::stat(Utf8(path).c_str(), &st) == 0;
     }
 };
 
 } // namespace
 
-std::unique_ptr<Driver> MakeHeadlessDriver() { return std::make_unique<HeadlessDriver>(); }
+std::unique_ptr<Driver> MakeHeadlessDriver() {
+    return std::make_unique<HeadlessDriver>();
+}
 
 } // namespace host::ui

@@ -11,17 +11,31 @@ void Reset() {
     TheScript().Reset();
 }
 
-void OnNextModal(ModalScript script) { TheScript().QueueModal(std::move(script)); }
-void SetModalHandler(ModalScript handler) { TheScript().SetModalHandler(std::move(handler)); }
-HWND ActiveModal() { return TheScript().ActiveModal(); }
+void OnNextModal(ModalScript script) {
+    TheScript().QueueModal(std::move(script));
+}
+void SetModalHandler(ModalScript handler) {
+    TheScript().SetModalHandler(std::move(handler));
+}
+HWND ActiveModal() {
+    return TheScript().ActiveModal();
+}
 
 void AnswerMessageBox(int id) {
     TheScript().QueueBoxAnswer([id](const MessageBoxRecord&) { return id; });
 }
-void AnswerMessageBox(BoxAnswer answer) { TheScript().QueueBoxAnswer(std::move(answer)); }
-void SetMessageBoxHandler(BoxAnswer handler) { TheScript().SetBoxHandler(std::move(handler)); }
-void SetUnansweredPolicy(Unanswered policy) { TheScript().SetPolicy(policy); }
-std::vector<MessageBoxRecord> MessageBoxes() { return MessageBoxLog(); }
+void AnswerMessageBox(BoxAnswer answer) {
+    TheScript().QueueBoxAnswer(std::move(answer));
+}
+void SetMessageBoxHandler(BoxAnswer handler) {
+    TheScript().SetBoxHandler(std::move(handler));
+}
+void SetUnansweredPolicy(Unanswered policy) {
+    TheScript().SetPolicy(policy);
+}
+std::vector<MessageBoxRecord> MessageBoxes() {
+    return MessageBoxLog();
+}
 
 void AnswerFileDialog(std::u16string path, int filterIndex) {
     TheScript().QueueFileAnswer([path = std::move(path), filterIndex](const FileDialogRequest&) {
@@ -34,9 +48,13 @@ void CancelFileDialog() {
 void AnswerFileDialog(std::function<FileDialogAnswer(const FileDialogRequest&)> answer) {
     TheScript().QueueFileAnswer(std::move(answer));
 }
-std::vector<FileDialogRequest> FileDialogs() { return TheScript().FileDialogs(); }
+std::vector<FileDialogRequest> FileDialogs() {
+    return TheScript().FileDialogs();
+}
 
-HWND Item(HWND dlg, int id) { return GetDlgItem(dlg, id); }
+HWND Item(HWND dlg, int id) {
+    return GetDlgItem(dlg, id);
+}
 
 HWND FindChild(HWND parent, std::u16string_view text) {
     for (HWND c : ChildWindows(parent)) {
@@ -60,7 +78,8 @@ HWND FindTopLevel(std::u16string_view caption) {
     auto all = TopLevelWindows();
     for (auto it = all.rbegin(); it != all.rend(); ++it) {
         WindowInfo info;
-        if (GetWindowInfo(*it, &info) && info.visible() && (caption.empty() || info.text == caption)) return *it;
+        if (GetWindowInfo(*it, &info) && info.visible() && (caption.empty() || info.text == caption))
+            return *it;
     }
     return nullptr;
 }
@@ -69,9 +88,15 @@ std::u16string Text(HWND window) {
     WindowInfo info;
     return GetWindowInfo(window, &info) ? info.text : std::u16string();
 }
-bool Enabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
-bool Visible(HWND window) { return IsWindowVisible(window) != FALSE; }
-int Check(HWND button) { return static_cast<int>(SendMessageW(button, BM_GETCHECK, 0, 0)); }
+bool Enabled(HWND window) {
+    return IsWindowEnabled(window) != FALSE;
+}
+bool Visible(HWND window) {
+    return IsWindowVisible(window) != FALSE;
+}
+int Check(HWND button) {
+    return static_cast<int>(SendMessageW(button, BM_GETCHECK, 0, 0));
+}
 
 RECT Rect(HWND window) {
     WindowInfo info;
@@ -88,27 +113,60 @@ std::vector<std::u16string> Items(HWND combo) {
     WindowInfo info;
     std::vector<std::u16string> out;
     if (GetWindowInfo(combo, &info))
-        for (auto& item : info.items) out.push_back(item.text);
+        for (auto& item : info.items)
+            out.push_back(item.text);
     return out;
 }
 
-int Selection(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
-HFONT Font(HWND window) { return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)); }
+int Selection(HWND combo) {
+    return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+}
+HFONT Font(HWND window) {
+    return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+}
 
-bool Click(HWND button) { return UserClick(button); }
-bool Click(HWND dlg, int id) { return UserClick(GetDlgItem(dlg, id)); }
-bool Type(HWND edit, std::u16string_view text) { return UserType(edit, text); }
-bool Type(HWND dlg, int id, std::u16string_view text) { return UserType(GetDlgItem(dlg, id), text); }
-bool Focus(HWND window) { return UserFocus(window); }
-bool Focus(HWND dlg, int id) { return UserFocus(GetDlgItem(dlg, id)); }
-bool Select(HWND combo, int index) { return UserSelect(combo, index); }
-bool Select(HWND dlg, int id, int index) { return UserSelect(GetDlgItem(dlg, id), index); }
-bool Close(HWND window) { return UserClose(window); }
-bool PressEnter(HWND dlg) { return UserPressEnter(dlg); }
-bool PressEscape(HWND dlg) { return UserPressEscape(dlg); }
-bool Minimize(HWND window, bool minimized) { return UserSetMinimized(window, minimized); }
-void Paint(HWND window) { UserPaint(window); }
+bool Click(HWND button) {
+    return UserClick(button);
+}
+bool Click(HWND dlg, int id) {
+    return UserClick(GetDlgItem(dlg, id));
+}
+bool Type(HWND edit, std::u16string_view text) {
+    return UserType(edit, text);
+}
+bool Type(HWND dlg, int id, std::u16string_view text) {
+    return UserType(GetDlgItem(dlg, id), text);
+}
+bool Focus(HWND window) {
+    return UserFocus(window);
+}
+bool Focus(HWND dlg, int id) {
+    return UserFocus(GetDlgItem(dlg, id));
+}
+bool Select(HWND combo, int index) {
+    return UserSelect(combo, index);
+}
+bool Select(HWND dlg, int id, int index) {
+    return UserSelect(GetDlgItem(dlg, id), index);
+}
+bool Close(HWND window) {
+    return UserClose(window);
+}
+bool PressEnter(HWND dlg) {
+    return UserPressEnter(dlg);
+}
+bool PressEscape(HWND dlg) {
+    return UserPressEscape(dlg);
+}
+bool Minimize(HWND window, bool minimized) {
+    return UserSetMinimized(window, minimized);
+}
+void Paint(HWND window) {
+    UserPaint(window);
+}
 
-std::vector<std::string> Surprises() { return host::ui::Surprises(); }
+std::vector<std::string> Surprises() {
+    return host::ui::Surprises();
+}
 
 } // namespace host::ui::test

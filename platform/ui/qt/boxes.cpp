@@ -12,25 +12,39 @@ namespace {
 
 QMessageBox::Icon IconFor(UINT icon) {
     switch (icon) {
-    case MB_ICONERROR: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONWARNING: return QMessageBox::Warning;
-    case MB_ICONINFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case MB_ICONERROR:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONWARNING:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
 std::pair<const char16_t*, QMessageBox::ButtonRole> ButtonFor(int id) {
     switch (id) {
-    case IDOK: return {u"OK", QMessageBox::AcceptRole};
-    case IDCANCEL: return {u"Cancel", QMessageBox::RejectRole};
-    case IDABORT: return {u"&Abort", QMessageBox::RejectRole};
-    case IDRETRY: return {u"&Retry", QMessageBox::AcceptRole};
-    case IDIGNORE: return {u"&Ignore", QMessageBox::AcceptRole};
-    case IDYES: return {u"&Yes", QMessageBox::YesRole};
-    case IDNO: return {u"&No", QMessageBox::NoRole};
-    case IDTRYAGAIN: return {u"&Try Again", QMessageBox::AcceptRole};
-    default: return {u"&Continue", QMessageBox::AcceptRole};
+    case IDOK:
+        return {u"OK", QMessageBox::AcceptRole};
+    case IDCANCEL:
+        return {u"Cancel", QMessageBox::RejectRole};
+    case IDABORT:
+        return {u"&Abort", QMessageBox::RejectRole};
+    case IDRETRY:
+        return {u"&Retry", QMessageBox::AcceptRole};
+    case IDIGNORE:
+        return {u"&Ignore", QMessageBox::AcceptRole};
+    case IDYES:
+        return {u"&Yes", QMessageBox::YesRole};
+    case IDNO:
+        return {u"&No", QMessageBox::NoRole};
+    case IDTRYAGAIN:
+        return {u"&Try Again", QMessageBox::AcceptRole};
+    default:
+        return {u"&Continue", QMessageBox::AcceptRole};
     }
 }
 
@@ -50,8 +64,8 @@ QString PatternsOf(const std::u16string& pattern) {
 
 int QtDriver::ShowMessageBox(const MessageBoxRecord& box) {
     if (!OnGuiThread()) return 0;
-    QMessageBox dialog(IconFor(box.icon()), ToQString(box.caption), ToQString(box.text), QMessageBox::NoButton,
-                       OwnerWidget(box.owner));
+    QMessageBox dialog(IconFor(box.icon()), ToQString(box.caption), ToQString(box.text),
+                       QMessageBox::NoButton, OwnerWidget(box.owner));
     std::vector<std::pair<QAbstractButton*, int>> buttons;
     for (int id : box.buttons()) {
         auto [text, role] = ButtonFor(id);

@@ -29,10 +29,9 @@ constexpr unsigned kAllChanges = kChangeText | kChangeStyle | kChangeGeometry | 
 QtDriver::QtDriver() {
     EnsureApplication();
     g_instance = this;
-    QObject::connect(qApp, &QApplication::focusChanged, qApp,
-                     [this](QWidget* old, QWidget* now) {
-                         if (g_instance == this) OnFocusChanged(old, now);
-                     });
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, [this](QWidget* old, QWidget* now) {
+        if (g_instance == this) OnFocusChanged(old, now);
+    });
 }
 
 QtDriver::~QtDriver() {
@@ -42,9 +41,13 @@ QtDriver::~QtDriver() {
         if (widget && widget->isWindow()) delete widget.data();
 }
 
-QtDriver* QtDriver::Instance() { return g_instance; }
+QtDriver* QtDriver::Instance() {
+    return g_instance;
+}
 
-bool QtDriver::OnGuiThread() const { return QThread::currentThread() == qApp->thread(); }
+bool QtDriver::OnGuiThread() const {
+    return QThread::currentThread() == qApp->thread();
+}
 
 QWidget* QtDriver::Widget(HWND hwnd) const {
     auto it = m_widgets.find(hwnd);
@@ -53,7 +56,8 @@ QWidget* QtDriver::Widget(HWND hwnd) const {
 
 void QtDriver::WindowCreated(HWND hwnd) {
     if (!OnGuiThread()) {
-        QMetaObject::invokeMethod(qApp, [this, hwnd] { WindowCreated(hwnd); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [this, hwnd] { WindowCreated(hwnd); }, Qt::QueuedConnection);
         return;
     }
     WindowInfo info;
@@ -67,7 +71,8 @@ void QtDriver::WindowCreated(HWND hwnd) {
 
 void QtDriver::WindowDestroyed(HWND hwnd) {
     if (!OnGuiThread()) {
-        QMetaObject::invokeMethod(qApp, [this, hwnd] { WindowDestroyed(hwnd); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [this, hwnd] { WindowDestroyed(hwnd); }, Qt::QueuedConnection);
         return;
     }
     auto it = m_widgets.find(hwnd);
@@ -83,7 +88,8 @@ void QtDriver::WindowDestroyed(HWND hwnd) {
 
 void QtDriver::WindowChanged(HWND hwnd, unsigned changes) {
     if (!OnGuiThread()) {
-        QMetaObject::invokeMethod(qApp, [this, hwnd, changes] { WindowChanged(hwnd, changes); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [this, hwnd, changes] { WindowChanged(hwnd, changes); }, Qt::QueuedConnection);
         return;
     }
     Sync(hwnd, changes);
@@ -98,13 +104,17 @@ void QtDriver::Sync(HWND hwnd, unsigned changes) {
     // Top-level windows: modality before showing, then visibility and the minimised state.
     if (info.visible() && !widget->isVisible()) {
         widget->setWindowModality(info.modal ? Qt::ApplicationModal : Qt::NonModal);
-        if (info.iconic()) widget->showMinimized();
-        else widget->show();
+        if (info.iconic())
+            widget->showMinimized();
+        else
+            widget->show();
     } else if (!info.visible() && widget->isVisible()) {
         widget->hide();
     } else if (info.visible() && info.iconic() != widget->isMinimized()) {
-        if (info.iconic()) widget->showMinimized();
-        else widget->showNormal();
+        if (info.iconic())
+            widget->showMinimized();
+        else
+            widget->showNormal();
     }
 }
 
@@ -158,7 +168,8 @@ void QtDriver::ModalEnded(HWND dlg) {
 }
 
 void QtDriver::MessagesPosted() {
-    QMetaObject::invokeMethod(qApp, [] { DispatchPostedMessages(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [] { DispatchPostedMessages(); }, Qt::QueuedConnection);
 }
 
 bool QtDriver::Screenshot(HWND hwnd, const std::string& pngPath) {
@@ -168,9 +179,13 @@ bool QtDriver::Screenshot(HWND hwnd, const std::string& pngPath) {
     return widget->grab().save(QString::fromStdString(pngPath), "PNG");
 }
 
-std::unique_ptr<Driver> CreateDriver() { return std::make_unique<QtDriver>(); }
+std::unique_ptr<Driver> CreateDriver() {
+    return std::make_unique<QtDriver>();
+}
 
-QWidget* WidgetOf(HWND hwnd) { return g_instance ? g_instance->Widget(hwnd) : nullptr; }
+QWidget* WidgetOf(HWND hwnd) {
+    return g_instance ? g_instance->Widget(hwnd) : nullptr;
+}
 
 } // namespace host::ui::qt
 

@@ -13,8 +13,8 @@ namespace {
 constexpr int kDialogFaceStretch = 85;
 
 bool IsDialogFace(const QString& face) {
-    return face.isEmpty() || face.startsWith(u"MS ") || face == u"Tahoma" || face == u"Microsoft Sans Serif" ||
-           face == u"Segoe UI" || face == u"System" || face == u"Arial";
+    return face.isEmpty() || face.startsWith(u"MS ") || face == u"Tahoma" ||
+           face == u"Microsoft Sans Serif" || face == u"Segoe UI" || face == u"System" || face == u"Arial";
 }
 
 } // namespace

@@ -77,7 +77,8 @@ QWidget* MakeButton(const WindowInfo& info, QWidget* parent) {
     HWND hwnd = info.hwnd;
     QAbstractButton* button = nullptr;
     switch (info.style & BS_TYPEMASK) {
-    case BS_GROUPBOX: return new QGroupBox(parent);
+    case BS_GROUPBOX:
+        return new QGroupBox(parent);
     case BS_CHECKBOX:
     case BS_AUTOCHECKBOX:
     case BS_3STATE:
@@ -157,7 +158,9 @@ void SyncStyle(QWidget* widget, const WindowInfo& info) {
     if (info.child()) widget->setVisible(info.visible());
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         DWORD type = info.style & SS_TYPEMASK;
-        Qt::Alignment h = type == SS_CENTER ? Qt::AlignHCenter : type == SS_RIGHT ? Qt::AlignRight : Qt::AlignLeft;
+        Qt::Alignment h = type == SS_CENTER  ? Qt::AlignHCenter
+                          : type == SS_RIGHT ? Qt::AlignRight
+                                             : Qt::AlignLeft;
         Qt::Alignment v = (info.style & SS_CENTERIMAGE) ? Qt::AlignVCenter : Qt::AlignTop;
         label->setAlignment(type == SS_ICON ? Qt::AlignCenter : h | v);
         label->setWordWrap(type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
@@ -167,7 +170,9 @@ void SyncStyle(QWidget* widget, const WindowInfo& info) {
         edit->setFrame((info.style & WS_BORDER) || (info.exStyle & WS_EX_CLIENTEDGE));
         edit->setEchoMode((info.style & ES_PASSWORD) ? QLineEdit::Password : QLineEdit::Normal);
         DWORD align = info.style & 0x3;
-        edit->setAlignment(align == ES_CENTER ? Qt::AlignHCenter : align == ES_RIGHT ? Qt::AlignRight : Qt::AlignLeft);
+        edit->setAlignment(align == ES_CENTER  ? Qt::AlignHCenter
+                           : align == ES_RIGHT ? Qt::AlignRight
+                                               : Qt::AlignLeft);
     } else if (auto* push = qobject_cast<QPushButton*>(widget)) {
         push->setDefault((info.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
     }
@@ -204,12 +209,23 @@ void SyncCheck(QWidget* widget, const WindowInfo& info) {
 QWidget* CreateWidget(const WindowInfo& info, QWidget* parent) {
     QWidget* widget = nullptr;
     switch (info.kind) {
-    case Kind::Dialog: widget = MakeDialog(info, parent); break;
-    case Kind::Button: widget = MakeButton(info, parent); break;
-    case Kind::Edit: widget = MakeEdit(info, parent); break;
-    case Kind::ComboBox: widget = MakeCombo(info, parent); break;
-    case Kind::Static: widget = MakeStatic(info, parent); break;
-    case Kind::Desktop: return nullptr;
+    case Kind::Dialog:
+        widget = MakeDialog(info, parent);
+        break;
+    case Kind::Button:
+        widget = MakeButton(info, parent);
+        break;
+    case Kind::Edit:
+        widget = MakeEdit(info, parent);
+        break;
+    case Kind::ComboBox:
+        widget = MakeCombo(info, parent);
+        break;
+    case Kind::Static:
+        widget = MakeStatic(info, parent);
+        break;
+    case Kind::Desktop:
+        return nullptr;
     }
     widget->setProperty(kHwndProperty, QVariant::fromValue(reinterpret_cast<quintptr>(info.hwnd)));
     if (info.kind != Kind::Dialog && info.kind != Kind::Static && !(info.style & WS_TABSTOP) &&
@@ -234,12 +250,14 @@ void SyncWidget(QWidget* widget, const WindowInfo& info, unsigned changes) {
     if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         if (changes & kChangeItems) {
             combo->clear();
-            for (const ComboItem& item : info.items) combo->addItem(ToQString(item.text));
+            for (const ComboItem& item : info.items)
+                combo->addItem(ToQString(item.text));
         }
         if (changes & (kChangeItems | kChangeSelection)) combo->setCurrentIndex(info.curSel);
     }
     if (changes & kChangeIcon) {
-        if (info.kind == Kind::Dialog && widget->isWindow() && info.icon) widget->setWindowIcon(PixmapFor(info.icon));
+        if (info.kind == Kind::Dialog && widget->isWindow() && info.icon)
+            widget->setWindowIcon(PixmapFor(info.icon));
         if (auto* label = qobject_cast<QLabel*>(widget); label && (info.style & SS_TYPEMASK) == SS_ICON)
             label->setPixmap(info.icon ? PixmapFor(info.icon) : QPixmap());
     }

@@ -148,7 +148,9 @@ TEST_F(UiTest, DropDownListNotifiesOnlyForAPersonsChoice) {
     EXPECT_EQ(SendMessageW(list, CB_SETITEMDATA, 1, 48000), TRUE);
     EXPECT_EQ(SendMessageW(list, CB_GETITEMDATA, 1, 0), 48000);
     EXPECT_EQ(SendMessageW(list, CB_GETITEMDATA, 7, 0), CB_ERR);
-    EXPECT_EQ(SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"48 khz")), 1);
+    EXPECT_EQ(
+        SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"48 khz")),
+        1);
 
     // Out of range clears the selection and says so.
     EXPECT_EQ(SendMessageW(list, CB_SETCURSEL, 9, 0), CB_ERR);

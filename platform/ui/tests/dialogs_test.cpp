@@ -18,7 +18,8 @@ TEST_F(UiTest, TemplatesAreLaidOutInDialogUnitsOfTheirFont) {
     RECT window{};
     GetWindowRect(dlg, &window);
     EXPECT_EQ(window.right - window.left, 300 + 2 * GetSystemMetrics(SM_CXFIXEDFRAME));
-    EXPECT_EQ(window.bottom - window.top, 244 + 2 * GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION));
+    EXPECT_EQ(window.bottom - window.top,
+              244 + 2 * GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION));
 
     RECT ok = test::Rect(GetDlgItem(dlg, IDOK));
     EXPECT_EQ(ok.left, 132);
@@ -55,8 +56,8 @@ TEST_F(UiTest, TemplatesAreLaidOutInDialogUnitsOfTheirFont) {
 }
 
 TEST_F(UiTest, ChildPageTemplateMeasuresAsItsClientArea) {
-    HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CHILD_PAGE), GetDesktopWindow(),
-                                   RecordingProc, 0);
+    HWND page = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CHILD_PAGE),
+                                   GetDesktopWindow(), RecordingProc, 0);
     ASSERT_TRUE(page);
     RECT r{};
     GetWindowRect(page, &r);
@@ -81,8 +82,8 @@ TEST_F(UiTest, ModulesKeepTheirOwnResourcesUnderTheSameIds) {
     static int otherModuleAnchor;
     auto other = reinterpret_cast<HINSTANCE>(&otherModuleAnchor);
     YraRegisterResources(other, &g_otherModuleResources);
-    HWND mine = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CHILD_PAGE), GetDesktopWindow(),
-                                   nullptr, 0);
+    HWND mine = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CHILD_PAGE),
+                                   GetDesktopWindow(), nullptr, 0);
     HWND theirs = CreateDialogParamW(other, MAKEINTRESOURCEW(IDD_CHILD_PAGE), GetDesktopWindow(), nullptr, 0);
     ASSERT_TRUE(mine && theirs);
     EXPECT_TRUE(GetDlgItem(mine, 201));
@@ -148,7 +149,8 @@ TEST_F(UiTest, TemplateFontGoesToEveryControlButNotToCreatedOnes) {
     EXPECT_EQ(lf.lfWeight, FW_BOLD);
     EXPECT_TRUE(DeleteObject(bold));
     EXPECT_FALSE(DeleteObject(bold));
-    EXPECT_EQ(CreateWindowExW(0, u"NoSuchClass", u"", WS_CHILD, 0, 0, 1, 1, dlg, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(CreateWindowExW(0, u"NoSuchClass", u"", WS_CHILD, 0, 0, 1, 1, dlg, nullptr, nullptr, nullptr),
+              nullptr);
 }
 
 std::vector<std::pair<UINT, HWND>> g_destroyed;

@@ -10,7 +10,9 @@ namespace {
 
 using namespace host::ui;
 
-HINSTANCE Self() { return GetModuleHandleW(nullptr); }
+HINSTANCE Self() {
+    return GetModuleHandleW(nullptr);
+}
 
 // The nested dialog's procedure: "Open" runs the every-control dialog modally and shows its
 // result in a message box; OK and Cancel end the dialog.
@@ -22,14 +24,18 @@ INT_PTR NestedProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
     case IDC_OPEN_NESTED: {
-        INT_PTR inner = DialogBoxParamW(Self(), MAKEINTRESOURCEW(IDD_EVERY_CONTROL), dlg, RecordingEndingProc, 0);
+        INT_PTR inner =
+            DialogBoxParamW(Self(), MAKEINTRESOURCEW(IDD_EVERY_CONTROL), dlg, RecordingEndingProc, 0);
         std::u16string text = inner == IDOK ? u"inner OK" : u"inner cancelled";
         MessageBoxW(dlg, text.c_str(), u"Nested", MB_OK | MB_ICONINFORMATION);
         return TRUE;
     }
     case IDOK:
-    case IDCANCEL: EndDialog(dlg, LOWORD(wParam) == IDOK ? 100 : 200); return TRUE;
-    default: return TRUE;
+    case IDCANCEL:
+        EndDialog(dlg, LOWORD(wParam) == IDOK ? 100 : 200);
+        return TRUE;
+    default:
+        return TRUE;
     }
 }
 
@@ -103,7 +109,8 @@ TEST_F(UiTest, DialogEndedWhileInitialisingNeverRunsALoop) {
 
 TEST_F(UiTest, MessageBoxesTakeQueuedAnswersThenTheirDefaultButton) {
     test::AnswerMessageBox(IDNO);
-    test::AnswerMessageBox([](const MessageBoxRecord& box) { return box.text == u"second" ? IDRETRY : IDCANCEL; });
+    test::AnswerMessageBox(
+        [](const MessageBoxRecord& box) { return box.text == u"second" ? IDRETRY : IDCANCEL; });
     EXPECT_EQ(MessageBoxW(nullptr, u"first", u"Q", MB_YESNO | MB_ICONQUESTION), IDNO);
     EXPECT_EQ(MessageBoxW(nullptr, u"second", u"Q", MB_RETRYCANCEL), IDRETRY);
     EXPECT_EQ(MessageBoxW(nullptr, u"third", nullptr, MB_YESNOCANCEL | MB_DEFBUTTON3), IDCANCEL);

@@ -25,7 +25,8 @@ inline INT_PTR RecordingProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
     static std::mutex mu;
     if (msg == WM_COMMAND) {
         std::lock_guard lock(mu);
-        Commands().push_back({static_cast<int16_t>(LOWORD(wParam)), HIWORD(wParam), reinterpret_cast<HWND>(lParam)});
+        Commands().push_back(
+            {static_cast<int16_t>(LOWORD(wParam)), HIWORD(wParam), reinterpret_cast<HWND>(lParam)});
         return TRUE;
     }
     return msg == WM_INITDIALOG ? TRUE : FALSE;
@@ -33,7 +34,8 @@ inline INT_PTR RecordingProc(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // Records, and ends the dialog on OK and Cancel.
 inline INT_PTR RecordingEndingProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) EndDialog(dlg, LOWORD(wParam));
+    if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+        EndDialog(dlg, LOWORD(wParam));
     return RecordingProc(dlg, msg, wParam, lParam);
 }
 

@@ -37,9 +37,10 @@ const DLGITEMRES kNested[] = {
 const DLGTEMPLATERES kDialogs[] = {
     {IDD_EVERY_CONTROL, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 0, 0, 0, 200, 150,
      u"Every Control", 8, u"MS Shell Dlg", kEveryControl, ARRAYSIZE(kEveryControl)},
-    {IDD_CHILD_PAGE, 0x40000040, 0, 0, 0, 249, 97, nullptr, 8, u"MS Sans Serif", kChildPage, ARRAYSIZE(kChildPage)},
-    {IDD_NESTED, WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_CENTER, 0, 0, 0, 120, 70, u"Nested", 8,
-     u"MS Shell Dlg", kNested, ARRAYSIZE(kNested)},
+    {IDD_CHILD_PAGE, 0x40000040, 0, 0, 0, 249, 97, nullptr, 8, u"MS Sans Serif", kChildPage,
+     ARRAYSIZE(kChildPage)},
+    {IDD_NESTED, WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_CENTER, 0, 0, 0, 120, 70, u"Nested",
+     8, u"MS Shell Dlg", kNested, ARRAYSIZE(kNested)},
 };
 
 const STRINGRES kStrings[] = {
@@ -56,13 +57,14 @@ const RESOURCETABLE kResources = {kDialogs, ARRAYSIZE(kDialogs), kStrings, ARRAY
 // Another module: the same template id with other contents.
 const DLGITEMRES kOtherPage[] = {rc::EDITTEXT(206, 118, 19, 21, 14)};
 const DLGTEMPLATERES kOtherDialogs[] = {
-    {IDD_CHILD_PAGE, 0x40000040, 0, 0, 0, 100, 50, nullptr, 8, u"MS Sans Serif", kOtherPage, ARRAYSIZE(kOtherPage)},
+    {IDD_CHILD_PAGE, 0x40000040, 0, 0, 0, 100, 50, nullptr, 8, u"MS Sans Serif", kOtherPage,
+     ARRAYSIZE(kOtherPage)},
 };
 const STRINGRES kOtherStrings[] = {{IDS_TITLE, u"Video Powerline Frequency"}};
 
 } // namespace
 
-const RESOURCETABLE g_otherModuleResources = {kOtherDialogs, ARRAYSIZE(kOtherDialogs), kOtherStrings,
-                                              ARRAYSIZE(kOtherStrings), nullptr, 0};
+const RESOURCETABLE g_otherModuleResources = {
+    kOtherDialogs, ARRAYSIZE(kOtherDialogs), kOtherStrings, ARRAYSIZE(kOtherStrings), nullptr, 0};
 
 YRA_REGISTER_RESOURCES(kResources)

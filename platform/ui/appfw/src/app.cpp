@@ -23,7 +23,7 @@ std::u16string ExecutableName() {
 } // namespace
 
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-    ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
 CWinApp::CWinApp(LPCWSTR lpszAppName) {
@@ -38,7 +38,9 @@ CWinApp::~CWinApp() {
     if (g_pApp == this) g_pApp = nullptr;
 }
 
-int CWinApp::Run() { return ExitInstance(); }
+int CWinApp::Run() {
+    return ExitInstance();
+}
 
 void CWinApp::SetRegistryKey(LPCWSTR lpszRegistryKey) {
     m_strRegistryKey = lpszRegistryKey ? lpszRegistryKey : u"";
@@ -64,15 +66,25 @@ void CWinApp::SetCommandLine(int argc, char** argv) {
     }
 }
 
-CWinApp* AfxGetApp() { return g_pApp; }
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
 
-CWnd* AfxGetMainWnd() { return g_pApp ? g_pApp->m_pMainWnd : nullptr; }
+CWnd* AfxGetMainWnd() {
+    return g_pApp ? g_pApp->m_pMainWnd : nullptr;
+}
 
-HINSTANCE AfxGetInstanceHandle() { return g_pApp && g_pApp->m_hInstance ? g_pApp->m_hInstance : ::GetModuleHandleW(nullptr); }
+HINSTANCE AfxGetInstanceHandle() {
+    return g_pApp && g_pApp->m_hInstance ? g_pApp->m_hInstance : ::GetModuleHandleW(nullptr);
+}
 
-HINSTANCE AfxGetResourceHandle() { return g_hResource ? g_hResource : ::GetModuleHandleW(nullptr); }
+HINSTANCE AfxGetResourceHandle() {
+    return g_hResource ? g_hResource : ::GetModuleHandleW(nullptr);
+}
 
-void AfxSetResourceHandle(HINSTANCE hInstResource) { g_hResource = hInstResource; }
+void AfxSetResourceHandle(HINSTANCE hInstResource) {
+    g_hResource = hInstResource;
+}
 
 int AfxMessageBox(LPCWSTR lpszText, UINT nType, UINT) {
     // Owned by the window the user works in: the innermost enabled window, else the main one.

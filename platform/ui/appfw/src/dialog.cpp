@@ -5,8 +5,8 @@
 using namespace appfw;
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
-    ON_COMMAND(IDOK, &CDialog::OnOK)
-    ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
+ON_COMMAND(IDOK, &CDialog::OnOK)
+ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
@@ -54,7 +54,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 void CDialog::GotoDlgCtrl(CWnd* pWndCtrl) {
     if (pWndCtrl) ::SetFocus(pWndCtrl->m_hWnd);
@@ -76,8 +78,10 @@ bool ReturnsDirectly(UINT message) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC: return true;
-    default: return false;
+    case WM_CTLCOLORSTATIC:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -89,9 +93,9 @@ struct MessageScope {
 } // namespace
 
 INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (CurrentMessage* bypass = BypassMessage();
-        bypass && bypass->hwnd == hWnd && bypass->message == message && bypass->wParam == wParam &&
-        bypass->lParam == lParam) {
+    if (CurrentMessage* bypass = BypassMessage(); bypass && bypass->hwnd == hWnd &&
+                                                  bypass->message == message && bypass->wParam == wParam &&
+                                                  bypass->lParam == lParam) {
         BypassMessage() = nullptr;
         return FALSE;
     }
@@ -110,8 +114,8 @@ INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
         BOOL focus = static_cast<CDialog*>(pWnd)->OnInitDialog();
         // A top-level dialog that its initialisation did not place is centred on its owner.
         RECT after{};
-        if (::IsWindow(hWnd) && !(::GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD) && ::GetWindowRect(hWnd, &after) &&
-            CRect(before) == after)
+        if (::IsWindow(hWnd) && !(::GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD) &&
+            ::GetWindowRect(hWnd, &after) && CRect(before) == after)
             pWnd->CenterWindow();
         return focus;
     }

@@ -1,10 +1,11 @@
 // CFileDialog over the platform's open and save dialogs.
-#include "appfw/app.h"
 #include "appfw/filedialog.h"
+#include "appfw/app.h"
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCWSTR lpszDefExt, LPCWSTR lpszFileName, DWORD dwFlags,
                          LPCWSTR lpszFilter, CWnd* pParentWnd, DWORD, BOOL)
-    : m_bOpenFileDialog(bOpenFileDialog), m_pParentWnd(pParentWnd), m_szFileName(4096, 0), m_szFileTitle(256, 0) {
+    : m_bOpenFileDialog(bOpenFileDialog), m_pParentWnd(pParentWnd), m_szFileName(4096, 0),
+      m_szFileTitle(256, 0) {
     if (lpszFileName) {
         std::u16string_view name(lpszFileName);
         std::copy_n(name.data(), std::min(name.size(), m_szFileName.size() - 1), m_szFileName.data());
@@ -35,9 +36,13 @@ INT_PTR CFileDialog::DoModal() {
     return ok ? IDOK : IDCANCEL;
 }
 
-CString CFileDialog::GetPathName() const { return CString(m_ofn.lpstrFile); }
+CString CFileDialog::GetPathName() const {
+    return CString(m_ofn.lpstrFile);
+}
 
-CString CFileDialog::GetFileName() const { return CString(m_ofn.lpstrFile + m_ofn.nFileOffset); }
+CString CFileDialog::GetFileName() const {
+    return CString(m_ofn.lpstrFile + m_ofn.nFileOffset);
+}
 
 CString CFileDialog::GetFileExt() const {
     return m_ofn.nFileExtension ? CString(m_ofn.lpstrFile + m_ofn.nFileExtension) : CString();

@@ -31,11 +31,12 @@ BOOL CFont::CreateFontIndirect(const LOGFONTW* lpLogFont) {
 }
 
 BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight, BYTE bItalic,
-                       BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet, BYTE nOutPrecision, BYTE nClipPrecision,
-                       BYTE nQuality, BYTE nPitchAndFamily, LPCWSTR lpszFacename) {
+                       BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet, BYTE nOutPrecision,
+                       BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily, LPCWSTR lpszFacename) {
     if (m_hObject) return FALSE;
-    m_hObject = ::CreateFontW(nHeight, nWidth, nEscapement, nOrientation, nWeight, bItalic, bUnderline, cStrikeOut,
-                              nCharSet, nOutPrecision, nClipPrecision, nQuality, nPitchAndFamily, lpszFacename);
+    m_hObject =
+        ::CreateFontW(nHeight, nWidth, nEscapement, nOrientation, nWeight, bItalic, bUnderline, cStrikeOut,
+                      nCharSet, nOutPrecision, nClipPrecision, nQuality, nPitchAndFamily, lpszFacename);
     m_bOwned = m_hObject != nullptr;
     return m_bOwned;
 }
@@ -50,7 +51,9 @@ BOOL CFont::CreatePointFont(int nPointSize, LPCWSTR lpszFaceName) {
     return CreateFontIndirect(&lf);
 }
 
-int CFont::GetLogFont(LOGFONTW* pLogFont) const { return ::GetObjectW(m_hObject, sizeof(LOGFONTW), pLogFont); }
+int CFont::GetLogFont(LOGFONTW* pLogFont) const {
+    return ::GetObjectW(m_hObject, sizeof(LOGFONTW), pLogFont);
+}
 
 BOOL CFont::DeleteObject() {
     if (!m_hObject) return FALSE;
@@ -67,6 +70,10 @@ HFONT CFont::Detach() {
     return font;
 }
 
-CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd ? pWnd->m_hWnd : nullptr) { m_hDC = ::BeginPaint(m_hWnd, &m_ps); }
+CPaintDC::CPaintDC(CWnd* pWnd) : m_hWnd(pWnd ? pWnd->m_hWnd : nullptr) {
+    m_hDC = ::BeginPaint(m_hWnd, &m_ps);
+}
 
-CPaintDC::~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); }
+CPaintDC::~CPaintDC() {
+    ::EndPaint(m_hWnd, &m_ps);
+}

@@ -1,7 +1,7 @@
 // CString formatting and helpers. Numbers go through the C library with a narrow copy of each
 // conversion; strings are copied as UTF-16.
-#include "appfw/app.h"
 #include "appfw/string.h"
+#include "appfw/app.h"
 
 #include <cstdio>
 
@@ -9,7 +9,8 @@ namespace {
 
 std::u16string Widen(const char* s) {
     std::u16string out;
-    for (; s && *s; ++s) out += static_cast<char16_t>(static_cast<unsigned char>(*s));
+    for (; s && *s; ++s)
+        out += static_cast<char16_t>(static_cast<unsigned char>(*s));
     return out;
 }
 
@@ -107,8 +108,10 @@ std::u16string FormatArgs(const WCHAR* fmt, va_list args) {
                 int v = va_arg(args, int);
                 if (length == kShort) v = isSigned ? static_cast<short>(v) : static_cast<unsigned short>(v);
                 spec += conv;
-                if (isSigned) std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
-                else std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<unsigned>(v));
+                if (isSigned)
+                    std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+                else
+                    std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<unsigned>(v));
             }
             out += Widen(buffer);
             break;
@@ -147,7 +150,8 @@ std::u16string FormatArgs(const WCHAR* fmt, va_list args) {
                 const WCHAR* w = va_arg(args, const WCHAR*);
                 s = w ? std::u16string(w) : u"(null)";
             }
-            if (precision >= 0 && static_cast<size_t>(precision) < s.size()) s.resize(static_cast<size_t>(precision));
+            if (precision >= 0 && static_cast<size_t>(precision) < s.size())
+                s.resize(static_cast<size_t>(precision));
             Pad(out, std::move(s), width, left);
             break;
         }
@@ -163,7 +167,9 @@ std::u16string FormatArgs(const WCHAR* fmt, va_list args) {
 
 } // namespace
 
-void CString::FormatV(LPCWSTR pszFormat, va_list args) { m_str = FormatArgs(pszFormat, args); }
+void CString::FormatV(LPCWSTR pszFormat, va_list args) {
+    m_str = FormatArgs(pszFormat, args);
+}
 
 void CString::Format(LPCWSTR pszFormat, ...) {
     va_list args;
@@ -179,7 +185,9 @@ void CString::AppendFormat(LPCWSTR pszFormat, ...) {
     va_end(args);
 }
 
-BOOL CString::LoadString(UINT nID) { return LoadString(AfxGetResourceHandle(), nID); }
+BOOL CString::LoadString(UINT nID) {
+    return LoadString(AfxGetResourceHandle(), nID);
+}
 
 BOOL CString::LoadString(HINSTANCE hInstance, UINT nID) {
     const WCHAR* direct = nullptr;

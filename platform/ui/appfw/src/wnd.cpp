@@ -75,9 +75,12 @@ const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
     return &map;
 }
 
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
+    return GetThisMessageMap();
+}
 
-const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(const AFX_MSGMAP* pMap, UINT nMsg, UINT nCode, UINT nID) {
+const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(const AFX_MSGMAP* pMap, UINT nMsg, UINT nCode,
+                                                     UINT nID) {
     for (; pMap; pMap = pMap->pfnGetBaseMap ? pMap->pfnGetBaseMap() : nullptr) {
         for (const AFX_MSGMAP_ENTRY* e = pMap->lpEntries; e && e->pfn; ++e) {
             if (e->nMessage == nMsg && e->nCode == nCode && nID >= e->nID && nID <= e->nLastID) return e;
@@ -151,20 +154,20 @@ HWND CWnd::Detach() {
     return hWnd;
 }
 
-BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                    CWnd* pParentWnd, UINT nID) {
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle,
+                    const RECT& rect, CWnd* pParentWnd, UINT nID) {
     if (m_hWnd) return FALSE;
-    HWND hWnd = ::CreateWindowExW(dwExStyle, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top,
-                                  pParentWnd ? pParentWnd->m_hWnd : nullptr,
-                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)), AfxGetInstanceHandle(), nullptr);
+    HWND hWnd = ::CreateWindowExW(
+        dwExStyle, lpszClassName, lpszWindowName, dwStyle, rect.left, rect.top, rect.right - rect.left,
+        rect.bottom - rect.top, pParentWnd ? pParentWnd->m_hWnd : nullptr,
+        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(nID)), AfxGetInstanceHandle(), nullptr);
     if (!hWnd) return FALSE;
     AttachPermanent(hWnd);
     return TRUE;
 }
 
-BOOL CWnd::Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
-                  UINT nID) {
+BOOL CWnd::Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                  CWnd* pParentWnd, UINT nID) {
     return CreateEx(0, lpszClassName, lpszWindowName, dwStyle, rect, pParentWnd, nID);
 }
 
@@ -177,7 +180,9 @@ BOOL CWnd::DestroyWindow() {
 }
 
 // ---- attributes --------------------------------------------------------------------------------
-CWnd* CWnd::GetDlgItem(int nID) const { return FromHandle(::GetDlgItem(m_hWnd, nID)); }
+CWnd* CWnd::GetDlgItem(int nID) const {
+    return FromHandle(::GetDlgItem(m_hWnd, nID));
+}
 
 int CWnd::GetDlgItemText(int nID, CString& rString) const {
     HWND item = ::GetDlgItem(m_hWnd, nID);
@@ -282,11 +287,21 @@ LRESULT CWnd::Default() {
     return ::DefWindowProcW(m.hwnd, m.message, m.wParam, m.lParam);
 }
 
-void CWnd::OnPaint() { Default(); }
-void CWnd::OnDestroy() { Default(); }
-void CWnd::OnClose() { Default(); }
-HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
-void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
+void CWnd::OnPaint() {
+    Default();
+}
+void CWnd::OnDestroy() {
+    Default();
+}
+void CWnd::OnClose() {
+    Default();
+}
+HCURSOR CWnd::OnQueryDragIcon() {
+    return reinterpret_cast<HCURSOR>(Default());
+}
+void CWnd::OnSysCommand(UINT, LPARAM) {
+    Default();
+}
 
 // ---- data exchange -----------------------------------------------------------------------------
 BOOL CWnd::UpdateData(BOOL bSaveAndValidate) {
@@ -311,8 +326,10 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 void DDX_Check(CDataExchange* pDX, int nIDC, int& value) {
     HWND control = pDX->PrepareCtrl(nIDC);
     if (!control) return;
-    if (pDX->m_bSaveAndValidate) value = static_cast<int>(::SendMessageW(control, BM_GETCHECK, 0, 0));
-    else ::SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    if (pDX->m_bSaveAndValidate)
+        value = static_cast<int>(::SendMessageW(control, BM_GETCHECK, 0, 0));
+    else
+        ::SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
 }
 
 void DDX_Radio(CDataExchange* pDX, int nIDC, int& value) {
@@ -332,15 +349,18 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value) {
             if (::SendMessageW(group[i], BM_GETCHECK, 0, 0) == BST_CHECKED) value = static_cast<int>(i);
     } else {
         for (size_t i = 0; i < group.size(); ++i)
-            ::SendMessageW(group[i], BM_SETCHECK, static_cast<int>(i) == value ? BST_CHECKED : BST_UNCHECKED, 0);
+            ::SendMessageW(group[i], BM_SETCHECK, static_cast<int>(i) == value ? BST_CHECKED : BST_UNCHECKED,
+                           0);
     }
 }
 
 void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index) {
     HWND control = pDX->PrepareCtrl(nIDC);
     if (!control) return;
-    if (pDX->m_bSaveAndValidate) index = static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
-    else ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    if (pDX->m_bSaveAndValidate)
+        index = static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
+    else
+        ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value) {
@@ -349,15 +369,18 @@ void DDX_CBString(CDataExchange* pDX, int nIDC, CString& value) {
     if (pDX->m_bSaveAndValidate) {
         CWnd::FromHandle(control)->GetWindowText(value);
     } else {
-        ::SendMessageW(control, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(value.GetString()));
+        ::SendMessageW(control, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(value.GetString()));
     }
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value) {
     HWND control = pDX->PrepareCtrl(nIDC);
     if (!control) return;
-    if (pDX->m_bSaveAndValidate) CWnd::FromHandle(control)->GetWindowText(value);
-    else ::SetWindowTextW(control, value);
+    if (pDX->m_bSaveAndValidate)
+        CWnd::FromHandle(control)->GetWindowText(value);
+    else
+        ::SetWindowTextW(control, value);
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value) {

@@ -20,10 +20,10 @@ const DLGITEMRES kSettings[] = {
 };
 
 const DLGTEMPLATERES kDialogs[] = {
-    {IDD_MAIN, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | DS_SETFONT, 0, 0, 0,
-     363, 362, u"Main", 8, u"MS Shell Dlg", kMain, ARRAYSIZE(kMain)},
-    {IDD_SETTINGS, WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT, 0, 0, 0, 321, 343, u"Encode Setting", 8,
-     u"MS Shell Dlg", kSettings, ARRAYSIZE(kSettings)},
+    {IDD_MAIN, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | DS_SETFONT,
+     0, 0, 0, 363, 362, u"Main", 8, u"MS Shell Dlg", kMain, ARRAYSIZE(kMain)},
+    {IDD_SETTINGS, WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT, 0, 0, 0, 321, 343, u"Encode Setting",
+     8, u"MS Shell Dlg", kSettings, ARRAYSIZE(kSettings)},
 };
 
 const STRINGRES kStrings[] = {{AFX_IDS_APP_TITLE, u"Framework Test"}};

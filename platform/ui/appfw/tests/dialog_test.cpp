@@ -50,8 +50,8 @@ protected:
 };
 
 BEGIN_MESSAGE_MAP(CSettingsDlg, CDialog)
-    ON_BN_CLICKED(IDOK, &CSettingsDlg::OnBnClickedOk)
-    ON_CBN_SELCHANGE(IDC_RATE, &CSettingsDlg::OnSelChangeRate)
+ON_BN_CLICKED(IDOK, &CSettingsDlg::OnBnClickedOk)
+ON_CBN_SELCHANGE(IDC_RATE, &CSettingsDlg::OnSelChangeRate)
 END_MESSAGE_MAP()
 
 class CMainDlg : public CDialog {
@@ -78,10 +78,11 @@ protected:
         CFont* font = GetDlgItem(IDC_NAME_HEADER)->GetFont();
         for (int i = 0; i < kRows; ++i) {
             int top = 32 + 56 * i;
-            m_labels[i].Create(u"YRA Capture Device", WS_CHILD | WS_VISIBLE, CRect(8, top, 264, top + 24), this,
-                               0x7000 + i);
+            m_labels[i].Create(u"YRA Capture Device", WS_CHILD | WS_VISIBLE, CRect(8, top, 264, top + 24),
+                               this, 0x7000 + i);
             m_labels[i].SetFont(font, TRUE);
-            m_set[i].Create(u"Set", WS_CHILD | WS_VISIBLE, CRect(296, top, 360, top + 24), this, IDC_SET_BASE + i);
+            m_set[i].Create(u"Set", WS_CHILD | WS_VISIBLE, CRect(296, top, 360, top + 24), this,
+                            IDC_SET_BASE + i);
             m_set[i].SetFont(font, TRUE);
             m_start[i].Create(u"Start", WS_CHILD | WS_VISIBLE, CRect(376, top, 440, top + 24), this,
                               IDC_START_BASE + i);
@@ -115,19 +116,21 @@ protected:
     afx_msg void OnBtnClickedStart(UINT nID) {
         m_startClicks.push_back(nID);
         CFileDialog fd(FALSE, u"ts", u"*.ts", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY, u"ts|*.ts||", this);
-        if (fd.DoModal() == IDOK) m_path = fd.GetPathName();
-        else MessageBox(u"No file.\n", u"OnBtnClickedStart()", MB_ICONERROR);
+        if (fd.DoModal() == IDOK)
+            m_path = fd.GetPathName();
+        else
+            MessageBox(u"No file.\n", u"OnBtnClickedStart()", MB_ICONERROR);
     }
 
     DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(CMainDlg, CDialog)
-    ON_WM_PAINT()
-    ON_WM_QUERYDRAGICON()
-    ON_WM_DESTROY()
-    ON_CONTROL_RANGE(BN_CLICKED, IDC_SET_BASE, IDC_SET_BASE + 0x1FF, &CMainDlg::OnBtnClickedSet)
-    ON_COMMAND_RANGE(IDC_START_BASE, IDC_START_BASE + 0x1FF, &CMainDlg::OnBtnClickedStart)
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_WM_DESTROY()
+ON_CONTROL_RANGE(BN_CLICKED, IDC_SET_BASE, IDC_SET_BASE + 0x1FF, &CMainDlg::OnBtnClickedSet)
+ON_COMMAND_RANGE(IDC_START_BASE, IDC_START_BASE + 0x1FF, &CMainDlg::OnBtnClickedStart)
 END_MESSAGE_MAP()
 
 class CTestApp : public CWinApp {
@@ -161,8 +164,9 @@ TEST_F(AppFramework, ApplicationRunsItsMainDialogModallyAndEnds) {
     test::OnNextModal([](HWND dlg) {
         EXPECT_EQ(test::Text(dlg), u"Test Ver = 20150415");
         EXPECT_EQ(AfxGetMainWnd()->m_hWnd, dlg);
-        EXPECT_EQ(SendMessageW(dlg, WM_GETICON, ICON_BIG, 0),
-                  reinterpret_cast<LRESULT>(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))));
+        EXPECT_EQ(
+            SendMessageW(dlg, WM_GETICON, ICON_BIG, 0),
+            reinterpret_cast<LRESULT>(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))));
         HFONT header = test::Font(GetDlgItem(dlg, IDC_NAME_HEADER));
         ASSERT_TRUE(header);
         for (int i = 0; i < CMainDlg::kRows; ++i) {

@@ -21,8 +21,8 @@ TEST(CString, FormatsNumbersAsThePlatformDoes) {
 
 TEST(CString, FormatsWideAndNarrowStrings) {
     CString s;
-    s.Format(u"%s x %ls, %S, %hs, %c, [%6s] [%-3s] [%.2s]", u"1920", u"1080", "narrow", "also", u'Z', u"ab", u"c",
-             u"xyz");
+    s.Format(u"%s x %ls, %S, %hs, %c, [%6s] [%-3s] [%.2s]", u"1920", u"1080", "narrow", "also", u'Z', u"ab",
+             u"c", u"xyz");
     EXPECT_EQ(s, u"1920 x 1080, narrow, also, Z, [    ab] [c  ] [xy]");
     s.Format(u"%s", static_cast<const WCHAR*>(nullptr));
     EXPECT_EQ(s, u"(null)");
@@ -44,7 +44,7 @@ TEST(CString, BuffersAndPieces) {
     buffer[3] = 0;
     s.ReleaseBuffer();
     EXPECT_EQ(s, u"pat");
-    EXPECT_EQ(s + u"!" , u"pat!");
+    EXPECT_EQ(s + u"!", u"pat!");
 }
 
 } // namespace

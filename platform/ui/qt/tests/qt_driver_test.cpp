@@ -72,7 +72,8 @@ TEST_F(QtDriverTest, WidgetsHaveTheCoresGeometryAndFont) {
     SetDlgItemTextW(dlg, IDC_LABEL, u"&Renamed");
     EnableWindow(GetDlgItem(dlg, IDC_NAME), FALSE);
     EXPECT_EQ(qt::WidgetOf(GetDlgItem(dlg, IDOK))->geometry(), QRect(10, 20, 80, 30));
-    EXPECT_EQ(static_cast<QLabel*>(qt::WidgetOf(GetDlgItem(dlg, IDC_LABEL)))->text(), QStringLiteral("Renamed"));
+    EXPECT_EQ(static_cast<QLabel*>(qt::WidgetOf(GetDlgItem(dlg, IDC_LABEL)))->text(),
+              QStringLiteral("Renamed"));
     EXPECT_FALSE(qt::WidgetOf(GetDlgItem(dlg, IDC_NAME))->isEnabled());
 }
 
@@ -109,7 +110,8 @@ TEST_F(QtDriverTest, APersonsActionsReachTheDialogProcedure) {
     EXPECT_EQ(test::Text(edit), u"1234");
     EXPECT_EQ(line->text(), QStringLiteral("1234"));
     int changes = 0;
-    for (const Command& c : Commands()) changes += c.code == EN_CHANGE;
+    for (const Command& c : Commands())
+        changes += c.code == EN_CHANGE;
     EXPECT_EQ(changes, 4);
     EXPECT_EQ(GetFocus(), edit);
 
@@ -142,7 +144,9 @@ INT_PTR NestedQtProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
 }
 
 // Runs a step from inside the next modal loop.
-void Later(std::function<void()> step) { QTimer::singleShot(0, qApp, std::move(step)); }
+void Later(std::function<void()> step) {
+    QTimer::singleShot(0, qApp, std::move(step));
+}
 
 TEST_F(QtDriverTest, ModalLoopsNestWithMessageBoxes) {
     Later([] {
@@ -160,7 +164,9 @@ TEST_F(QtDriverTest, ModalLoopsNestWithMessageBoxes) {
         EXPECT_EQ(test::Text(GetDlgItem(dlg, IDC_NAME)), u"7"); // IDNO
         QTest::keyClick(qt::WidgetOf(dlg), Qt::Key_Escape);
     });
-    EXPECT_EQ(DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_NESTED), nullptr, NestedQtProc, 0), 12);
+    EXPECT_EQ(
+        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_NESTED), nullptr, NestedQtProc, 0),
+        12);
     auto boxes = MessageBoxLog();
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back().result, IDNO);
@@ -199,7 +205,8 @@ TEST_F(QtDriverTest, WindowsAreGrabbedToPng) {
     CheckDlgButton(dlg, IDC_ENABLE, BST_CHECKED);
     SetDlgItemTextW(dlg, IDC_NAME, u"Capture 1");
     const char* dir = std::getenv("YRA_UI_SCREENSHOT_DIR");
-    std::filesystem::path out = std::filesystem::path(dir ? dir : ".") / "every_control.png";
+    std::filesystem::path out =
+        (dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path()) / "every_control.png";
     std::filesystem::create_directories(out.parent_path());
     std::filesystem::remove(out);
     ASSERT_TRUE(Screenshot(dlg, out.string()));

@@ -32,5 +32,7 @@ public:
     void OffsetRect(int dx, int dy) { left += dx, right += dx, top += dy, bottom += dy; }
     operator LPRECT() { return this; }
     operator LPCRECT() const { return this; }
-    bool operator==(const RECT& r) const { return left == r.left && top == r.top && right == r.right && bottom == r.bottom; }
+    bool operator==(const RECT& r) const {
+        return left == r.left && top == r.top && right == r.right && bottom == r.bottom;
+    }
 };

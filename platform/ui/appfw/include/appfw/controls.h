@@ -20,7 +20,9 @@ public:
     BOOL Create(LPCWSTR lpszText, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID = 0xFFFF) {
         return CWnd::Create(u"STATIC", lpszText, dwStyle, rect, pParentWnd, nID);
     }
-    HICON SetIcon(HICON hIcon) { return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(hIcon))); }
+    HICON SetIcon(HICON hIcon) {
+        return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(hIcon)));
+    }
     HICON GetIcon() const { return reinterpret_cast<HICON>(SendMessage(STM_GETICON)); }
 };
 
@@ -42,9 +44,12 @@ public:
     BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID) {
         return CWnd::Create(u"COMBOBOX", nullptr, dwStyle, rect, pParentWnd, nID);
     }
-    int AddString(LPCWSTR lpszString) { return Int(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString))); }
+    int AddString(LPCWSTR lpszString) {
+        return Int(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszString)));
+    }
     int InsertString(int nIndex, LPCWSTR lpszString) {
-        return Int(SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszString)));
+        return Int(
+            SendMessage(CB_INSERTSTRING, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszString)));
     }
     int DeleteString(UINT nIndex) { return Int(SendMessage(CB_DELETESTRING, nIndex)); }
     void ResetContent() { SendMessage(CB_RESETCONTENT); }
@@ -52,10 +57,13 @@ public:
     int GetCurSel() const { return Int(SendMessage(CB_GETCURSEL)); }
     int SetCurSel(int nSelect) { return Int(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect))); }
     int GetLBText(int nIndex, LPWSTR lpszText) const {
-        return Int(SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszText)));
+        return Int(
+            SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszText)));
     }
     void GetLBText(int nIndex, CString& rString) const;
-    int GetLBTextLen(int nIndex) const { return Int(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex))); }
+    int GetLBTextLen(int nIndex) const {
+        return Int(SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(nIndex)));
+    }
     DWORD_PTR GetItemData(int nIndex) const {
         return static_cast<DWORD_PTR>(SendMessage(CB_GETITEMDATA, static_cast<WPARAM>(nIndex)));
     }
@@ -63,10 +71,12 @@ public:
         return Int(SendMessage(CB_SETITEMDATA, static_cast<WPARAM>(nIndex), static_cast<LPARAM>(dwItemData)));
     }
     int FindStringExact(int nIndexStart, LPCWSTR lpszFind) const {
-        return Int(SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(nIndexStart), reinterpret_cast<LPARAM>(lpszFind)));
+        return Int(SendMessage(CB_FINDSTRINGEXACT, static_cast<WPARAM>(nIndexStart),
+                               reinterpret_cast<LPARAM>(lpszFind)));
     }
     int SelectString(int nStartAfter, LPCWSTR lpszString) {
-        return Int(SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(nStartAfter), reinterpret_cast<LPARAM>(lpszString)));
+        return Int(SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(nStartAfter),
+                               reinterpret_cast<LPARAM>(lpszString)));
     }
 
 private:

@@ -30,6 +30,7 @@ struct AFX_MSGMAP {
     const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
+// clang-format off
 #define DECLARE_MESSAGE_MAP()                                                                                 \
 protected:                                                                                                    \
     static const AFX_MSGMAP* GetThisMessageMap();                                                             \
@@ -85,6 +86,8 @@ protected:                                                                      
     {WM_QUERYDRAGICON, 0, 0, 0, AFX_THUNK(return reinterpret_cast<LRESULT>(pThis->OnQueryDragIcon());)},
 #define ON_WM_SYSCOMMAND()                                                                                    \
     {WM_SYSCOMMAND, 0, 0, 0, AFX_THUNK(pThis->OnSysCommand(static_cast<UINT>(wParam), lParam); return 0;)},
+
+// clang-format on
 
 // A command target: something with a message map.
 class CCmdTarget {

@@ -69,9 +69,7 @@ public:
     friend bool operator!=(const CString& a, LPCWSTR b) { return !(a == b); }
 
 private:
-    size_t Clamp(int n) const {
-        return n < 0 ? 0 : std::min(static_cast<size_t>(n), m_str.size());
-    }
+    size_t Clamp(int n) const { return n < 0 ? 0 : std::min(static_cast<size_t>(n), m_str.size()); }
     std::u16string m_str;
 };
 using CStringW = CString;

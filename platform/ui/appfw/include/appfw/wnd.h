@@ -26,15 +26,17 @@ public:
 
     BOOL Create(LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
                 CWnd* pParentWnd, UINT nID);
-    BOOL CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
-                  CWnd* pParentWnd, UINT nID);
+    BOOL CreateEx(DWORD dwExStyle, LPCWSTR lpszClassName, LPCWSTR lpszWindowName, DWORD dwStyle,
+                  const RECT& rect, CWnd* pParentWnd, UINT nID);
     virtual BOOL DestroyWindow();
 
     CWnd* GetDlgItem(int nID) const;
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
     void SetDlgItemText(int nID, LPCWSTR lpszString) { ::SetDlgItemTextW(m_hWnd, nID, lpszString); }
     int GetDlgItemText(int nID, CString& rString) const;
-    void SetDlgItemInt(int nID, UINT nValue, BOOL bSigned = TRUE) { ::SetDlgItemInt(m_hWnd, nID, nValue, bSigned); }
+    void SetDlgItemInt(int nID, UINT nValue, BOOL bSigned = TRUE) {
+        ::SetDlgItemInt(m_hWnd, nID, nValue, bSigned);
+    }
     UINT GetDlgItemInt(int nID, BOOL* lpTrans = nullptr, BOOL bSigned = TRUE) const {
         return ::GetDlgItemInt(m_hWnd, nID, lpTrans, bSigned);
     }
@@ -60,10 +62,12 @@ public:
         ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
     }
     void MoveWindow(LPCRECT lpRect, BOOL bRepaint = TRUE) {
-        MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top, bRepaint);
+        MoveWindow(lpRect->left, lpRect->top, lpRect->right - lpRect->left, lpRect->bottom - lpRect->top,
+                   bRepaint);
     }
     BOOL SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags) {
-        return ::SetWindowPos(m_hWnd, pWndInsertAfter ? pWndInsertAfter->m_hWnd : nullptr, x, y, cx, cy, nFlags);
+        return ::SetWindowPos(m_hWnd, pWndInsertAfter ? pWndInsertAfter->m_hWnd : nullptr, x, y, cx, cy,
+                              nFlags);
     }
     void GetWindowRect(LPRECT lpRect) const { ::GetWindowRect(m_hWnd, lpRect); }
     void GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
@@ -120,7 +124,8 @@ protected:
 
 class CDataExchange {
 public:
-    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
+        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
     BOOL m_bSaveAndValidate;
     CWnd* m_pDlgWnd;
     BOOL m_bFailed = FALSE;
