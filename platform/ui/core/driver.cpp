@@ -29,9 +29,11 @@ std::unique_ptr<Driver> LoadQtDriver() {
 std::unique_ptr<Driver> ChooseDriver() {
     const char* choice = std::getenv("YRA_UI");
     std::string_view want = choice ? choice : "";
-    bool display = (std::getenv("DISPLAY") && *std::getenv("DISPLAY")) ||
-                   (std::getenv("WAYLAND_DISPLAY") && *std::getenv("WAYLAND_DISPLAY")) ||
-                   (std::getenv("QT_QPA_PLATFORM") && *std::getenv("QT_QPA_PLATFORM"));
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    bool display = set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
     if (want == "qt" || (want.empty() && display)) {
         if (auto qt = LoadQtDriver()) return qt;
         if (want == "qt") std::fprintf(stderr, "yra-ui: the Qt driver is not available; running headless\n");

@@ -99,9 +99,10 @@ std::u16string FormatArgs(const WCHAR* fmt, va_list args) {
             bool isSigned = conv == 'd' || conv == 'i';
             if (length == kLongLong || length == kSize || length == kLong) {
                 spec += "ll";
-                long long v = length == kLongLong ? va_arg(args, long long)
-                              : length == kSize   ? static_cast<long long>(va_arg(args, size_t))
-                                                  : static_cast<long long>(va_arg(args, long));
+                long long v = 0;
+                if (length == kLongLong) v = va_arg(args, long long);
+                else if (length == kSize) v = static_cast<long long>(va_arg(args, size_t));
+                else v = va_arg(args, long);
                 spec += conv;
                 std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
             } else {
