@@ -330,6 +330,10 @@ void CPsTsParser::CloseRecord(DEMUX_STREAM nStream) {
     RECORD_ENTRY* pEntry = m_pOpenEntry[nStream];
     if (!pEntry) return;
     m_pOpenEntry[nStream] = nullptr;
+    if (m_pSite && !m_pSite->IsStreamWanted(nStream)) {
+        m_pRecords->Recycle(nStream, pEntry);
+        return;
+    }
     m_Stats.cRecordsClosed++;
     m_pRecords->Filled(nStream)->PushTail(pEntry);
 }
