@@ -232,11 +232,6 @@ DWORD CDemuxOutputPin::ThreadProc() {
             bExit = HandleCommand(dwCommand);
             continue;
         }
-        if (CheckRequest(&dwCommand)) {
-            m_bCommandComing = FALSE;
-            bExit = HandleCommand(dwCommand);
-            continue;
-        }
         // Checked before a buffer is asked for, so that downstream holding every buffer
         // cannot hold back the end of stream.
         if (m_bEndOfStream && IsDrained()) {
