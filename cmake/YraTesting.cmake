@@ -1,4 +1,4 @@
-# yra_add_gtest(NAME LABEL label SOURCES ... [LIBS ...] [TIMEOUT s])
+# yra_add_gtest(NAME LABEL label SOURCES ... [LIBS ...] [ENV VAR=value ...] [TIMEOUT s])
 # One test executable per call, discovered into CTest with the component's label so
 # that `ctest --preset default -L <label>` runs one component. Every test gets a
 # private host root (one per test, see tests/support/test_main.cpp) so that registry state
@@ -7,19 +7,23 @@ function(yra_add_gtest name)
   if(NOT YRA_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} yra_test_main)
   set(_root ${CMAKE_BINARY_DIR}/test-roots/${name})
-  # The discovery script splits every list in PROPERTIES, so only one variable can travel in
-  # ENVIRONMENT; where the tree is comes in as compile definitions instead.
+  # The environment goes in through a launcher: a list-valued ENVIRONMENT does not survive
+  # test discovery. Tests run without a display unless they ask for one (YRA_UI in ENV
+  # overrides). Where the tree is also comes in as compile definitions.
   target_compile_definitions(${name} PRIVATE YRA_BUILD_DIR="${CMAKE_BINARY_DIR}" YRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+    ${CMAKE_COMMAND} -E env YRA_HOST_ROOT=${_root} YRA_BUILD_DIR=${CMAKE_BINARY_DIR}
+    YRA_SOURCE_DIR=${CMAKE_SOURCE_DIR} YRA_UI=headless ${T_ENV})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT} ENVIRONMENT "YRA_HOST_ROOT=${_root}")
+    PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
 endfunction()
 include(GoogleTest)
 

@@ -1,0 +1,6 @@
+// The program's entry point, linked into programs built on the framework.
+#include "appfw/app.h"
+
+int main(int argc, char** argv) {
+    return AfxWinMain(argc, argv);
+}
