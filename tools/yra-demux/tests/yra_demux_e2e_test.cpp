@@ -179,6 +179,20 @@ TEST_P(YraDemuxStreams, SampleSizeDoesNotChangeTheOutput) {
     }
 }
 
+// A capture cut in the middle of a packet is read from its first whole packet on.
+TEST_P(YraDemuxStreams, AFileThatBeginsMidPacketStartsAtItsFirstWholePacket) {
+    Bytes cut(m_pMedia->ts.begin() + 100, m_pMedia->ts.end());
+    WriteFile(Path("cut.ts"), cut);
+    ToolRun run = Demux(Path("cut.ts"), "cut");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("parse errors: 0"), std::string::npos) << run.output;
+    EXPECT_EQ(ReadFile(Path("cut.aac")), m_pMedia->audioEs) << "the first packet holds no audio";
+    Bytes videoOut = ReadFile(Path("cut.h264"));
+    ASSERT_LE(videoOut.size(), m_pMedia->videoEs.size());
+    EXPECT_TRUE(std::equal(videoOut.rbegin(), videoOut.rend(), m_pMedia->videoEs.rbegin()))
+        << "everything after the lost start";
+}
+
 // ffmpeg's elementary streams wrapped by the tests' muxer into a program stream.
 TEST_P(YraDemuxStreams, AProgramStreamOfTheSameStreamsGivesTheSameFiles) {
     std::vector<Bytes> units = SplitAccessUnits(m_pMedia->videoEs);
@@ -230,7 +244,7 @@ TEST_F(YraDemux, SaysHowToRegisterTheDemultiplexerWhenItIsNot) {
         << run.output;
 }
 
-TEST_F(YraDemux, RefusesWhatItCannotReadWithAClearMessage) {
+TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
     Register();
     ToolRun missing = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("missing.ts")));
     EXPECT_EQ(missing.status, 1);
@@ -242,6 +256,17 @@ TEST_F(YraDemux, RefusesWhatItCannotReadWithAClearMessage) {
     EXPECT_EQ(text.status, 1);
     EXPECT_NE(text.output.find("neither an MPEG-2 transport stream nor a program stream"), std::string::npos)
         << text.output;
+
+    // A full disk is a failure, not a short file reported as success.
+    uint8_t nCounter = 0;
+    uint8_t es[] = {0, 0, 0, 1, 0x09, 0xF0};
+    Bytes pes = Pes(PesHeader{}, Bytes(es, es + sizeof(es)));
+    WriteFile(Path("tiny.ts"), TsPacket(0x44, true, pes.data(), pes.size(), nCounter));
+    if (std::filesystem::exists("/dev/full")) {
+        ToolRun full = RunTool(std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("tiny.ts")) + " --video /dev/full");
+        EXPECT_EQ(full.status, 1) << full.output;
+        EXPECT_NE(full.output.find("ERROR_HANDLE_DISK_FULL"), std::string::npos) << full.output;
+    }
 
     ToolRun usage = RunTool(std::string(YRA_DEMUX_TOOL) + " --chunk 0 x.ts");
     EXPECT_EQ(usage.status, 2) << usage.output;
