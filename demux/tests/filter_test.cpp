@@ -292,17 +292,17 @@ TEST_F(DemuxGraphTest, AnUnconnectedPinNeverHoldsUpTheOther) {
 
 // Workers that polled with sleeps would need more than a millisecond a sample.
 TEST_F(DemuxGraphTest, DeliveryKeepsUpWithTheInputWithoutPolling) {
-    std::vector<Unit> videoUnits = VideoUnits(3000, 200);
-    std::vector<Unit> audioUnits = AudioUnits(600);
+    std::vector<Unit> videoUnits = VideoUnits(2000, 200);
+    std::vector<Unit> audioUnits = AudioUnits(300);
     host::CFileSource* source = AddSource(TransportStreamOf(videoUnits, audioUnits));
     AddSinks();
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunToCompletion(), EC_COMPLETE);
     auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(source->SamplesRefused(), 0);
-    EXPECT_EQ(videoSink->SampleCount(), 3000u);
-    EXPECT_EQ(audioSink->SampleCount(), 1800u);
-    if (!kSanitized) EXPECT_LT(elapsed, 1500ms) << "3000 video samples";
+    EXPECT_EQ(videoSink->SampleCount(), 2000u);
+    EXPECT_EQ(audioSink->SampleCount(), 900u);
+    if (!kSanitized) EXPECT_LT(elapsed, 1200ms) << "2000 video samples";
 }
 
 } // namespace
