@@ -89,6 +89,8 @@ public:
 private:
     enum PASS_RESULT { PASS_WAIT, PASS_ERROR, PASS_DETECTED };
 
+    HRESULT ParseBuffered(const BYTE* pbData, DWORD cbData, BOOL bPreroll);
+    HRESULT ParseInPlace(const BYTE* pbData, DWORD cbData);
     HRESULT Parse();
     PASS_RESULT Detect();
     PASS_RESULT TransportPass();
@@ -119,4 +121,6 @@ private:
     DWORD m_nErrorSkip = 0;
     PSTS_PARSER_STATS m_Stats = {};
     BYTE m_InputBuffer[INPUT_BUFFER_SIZE];
+    // What the passes read: the input buffer, or a sample parsed where it lies.
+    const BYTE* m_pbParse = m_InputBuffer;
 };
