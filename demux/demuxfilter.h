@@ -90,8 +90,6 @@ public:
     void EndOfInput();
     void CancelEndOfStream() { m_bEndOfStream = FALSE; }
     CDemuxEvent* WakeEvent() { return &m_evWake; }
-    // Samples delivered since the pin became active.
-    LONG SamplesDelivered() const { return m_lDelivered; }
 
 protected:
     virtual HRESULT FillSample(IMediaSample* pSample) = 0;
@@ -118,7 +116,6 @@ private:
     CBufferReturned m_BufferReturned{&m_evWake};
     std::atomic<BOOL> m_bCommandComing{FALSE};
     std::atomic<BOOL> m_bEndOfStream{FALSE};
-    std::atomic<LONG> m_lDelivered{0};
     // The downstream sample the worker holds between attempts (worker thread only).
     IMediaSample* m_pSample = nullptr;
     IMemAllocatorCallbackTemp* m_pWatchedAllocator = nullptr;

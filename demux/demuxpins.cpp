@@ -253,7 +253,6 @@ DWORD CDemuxOutputPin::ThreadProc() {
             // Delivery failures are not looked at: the next record goes out regardless.
             Deliver(m_pSample);
             ReleaseHeldSample();
-            ++m_lDelivered;
         } else if (hr == S_FALSE) {
             // Nothing filled: keep the sample and sleep until a record, a command or the end.
             m_evWake.Wait(INFINITE);
