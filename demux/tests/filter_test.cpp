@@ -5,6 +5,7 @@
 
 #include "demux/demuxfilter.h"
 #include "demux/mediatypes.h"
+#include "host/device_filter.h"
 #include "host/filter_registry.h"
 #include "plat/com.h"
 
@@ -288,6 +289,45 @@ TEST_F(DemuxGraphTest, AnUnconnectedPinNeverHoldsUpTheOther) {
     EXPECT_EQ(RunToCompletion(), EC_COMPLETE);
     EXPECT_EQ(source->SamplesRefused(), 0);
     ExpectVideo(ReceivedBy(videoSink), videoUnits);
+}
+
+// The virtual device streaming in real time: the demultiplexer types its pins from the
+// device's settings and splits what the device encodes.
+TEST_F(DemuxGraphTest, SplitsTheVirtualDevicesLiveStream) {
+    auto model = std::make_shared<host::DeviceModel>();
+    model->Store(PROPSETID_HDC_ENCODER, HDC_ENCODER_PICTURE_SIZE, 0, 320);
+    model->Store(PROPSETID_HDC_ENCODER, HDC_ENCODER_PICTURE_SIZE, 4, 240);
+    model->Store(PROPSETID_HDC_ENCODER, HDC_ENCODER_AUDIO, HDC_AUDIO_RATE_OFFSET, 0);
+    IBaseFilter* device = nullptr;
+    ASSERT_EQ(host::CreateDeviceFilter(model, &device), S_OK);
+    Add(device, u"Source");
+    IPin* capture = nullptr;
+    ASSERT_EQ(device->FindPin(host::kDeviceCapturePinName, &capture), S_OK);
+    Connect(capture, input);
+    capture->Release();
+    AddSinks();
+    EXPECT_EQ(VideoInfo(ConnectionType(video)).bmiHeader.biWidth, 320);
+    CMediaType audioType = ConnectionType(audio);
+    EXPECT_EQ(WaveFormat(audioType).nSamplesPerSec, 44100u);
+    EXPECT_EQ(AudioConfig(audioType), (std::vector<BYTE>{0x12, 0x10}));
+
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_TRUE(videoSink->WaitForSamples(20, 30000));
+    EXPECT_TRUE(audioSink->WaitForSamples(20, 30000));
+    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
+    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
+    EXPECT_EQ(stopped.get(), S_OK);
+
+    std::vector<Delivered> videoOut = ReceivedBy(videoSink);
+    ASSERT_FALSE(videoOut.empty());
+    EXPECT_TRUE(videoOut[0].bSync) << "the stream starts at a key frame";
+    for (size_t i = 1; i < videoOut.size(); i++)
+        EXPECT_GT(videoOut[i].rtStart, videoOut[i - 1].rtStart) << i;
+    std::vector<Delivered> audioOut = ReceivedBy(audioSink);
+    for (size_t i = 1; i < audioOut.size(); i++) {
+        // 1024 samples at 44.1 kHz, or the next PES's own time stamp.
+        EXPECT_NEAR(static_cast<double>(audioOut[i].rtStart - audioOut[i - 1].rtStart), 232199.0, 2000.0) << i;
+    }
 }
 
 // Workers that polled with sleeps would need more than a millisecond a sample.
