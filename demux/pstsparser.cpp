@@ -61,6 +61,27 @@ HRESULT CPsTsParser::ProcessInput(const BYTE* pbData, LONG cbData, BOOL bPreroll
 
     HRESULT hr = S_OK;
     DWORD cbLeft = static_cast<DWORD>(cbData);
+    if (!bPreroll) {
+        // A transport packet that the previous sample split is completed first, so that the
+        // rest starts on a packet boundary.
+        if (m_nInputFormat == INPUT_TS && m_nHeld > 0 && m_nHeld < TS_PACKET_SIZE) {
+            DWORD cbComplete = std::min(cbLeft, TS_PACKET_SIZE - m_nHeld);
+            hr = ParseBuffered(pbData, cbComplete, FALSE);
+            pbData += cbComplete;
+            cbLeft -= cbComplete;
+        }
+        // With nothing held the sample is parsed where it lies: one copy less per byte.
+        if (m_nHeld == 0 && cbLeft > 0) {
+            if (ParseInPlace(pbData, cbLeft) != S_OK) hr = S_FALSE;
+            return hr;
+        }
+    }
+    if (ParseBuffered(pbData, cbLeft, bPreroll) != S_OK) hr = S_FALSE;
+    return hr;
+}
+
+HRESULT CPsTsParser::ParseBuffered(const BYTE* pbData, DWORD cbLeft, BOOL bPreroll) {
+    HRESULT hr = S_OK;
     // A sample larger than the room left is taken in pieces, each parsed before the next is
     // copied in; parsing keeps only an incomplete tail, so every piece makes progress.
     for (;;) {
@@ -85,6 +106,25 @@ HRESULT CPsTsParser::ProcessInput(const BYTE* pbData, LONG cbData, BOOL bPreroll
         if (cbLeft == 0) break;
     }
     Compact();
+    return hr;
+}
+
+HRESULT CPsTsParser::ParseInPlace(const BYTE* pbData, DWORD cbData) {
+    m_pbParse = pbData;
+    m_nReadPos = 0;
+    m_nHeld = cbData;
+    HRESULT hr = Parse();
+    if (m_nHeld > INPUT_BUFFER_SIZE) {
+        // No pass leaves more than one incomplete unit behind; should one ever do so, drop it
+        // rather than write past the buffer.
+        Error(m_nHeld);
+        ParseError();
+        hr = S_FALSE;
+    }
+    // The incomplete tail waits in the buffer for the next sample.
+    if (m_nHeld) std::memcpy(m_InputBuffer, pbData + m_nReadPos, m_nHeld);
+    m_pbParse = m_InputBuffer;
+    m_nReadPos = 0;
     return hr;
 }
 
@@ -163,7 +203,7 @@ void CPsTsParser::ParseError() {
 // sync byte whose next packet begins with one too, or a pack start code.
 CPsTsParser::PASS_RESULT CPsTsParser::Detect() {
     if (m_nHeld == 0) return PASS_WAIT;
-    const BYTE* pb = m_InputBuffer + m_nReadPos;
+    const BYTE* pb = m_pbParse + m_nReadPos;
     if (m_nInputFormat == INPUT_UNKNOWN) {
         if (pb[0] == TS_SYNC_BYTE) {
             m_nInputFormat = INPUT_TS;
@@ -206,7 +246,7 @@ CPsTsParser::PASS_RESULT CPsTsParser::Detect() {
 // Every whole packet held is parsed; an incomplete tail waits for the next sample.
 CPsTsParser::PASS_RESULT CPsTsParser::TransportPass() {
     while (m_nHeld > 0) {
-        const BYTE* pPacket = m_InputBuffer + m_nReadPos;
+        const BYTE* pPacket = m_pbParse + m_nReadPos;
         if (pPacket[0] != TS_SYNC_BYTE) return Error(1);
         if (m_nHeld < TS_PACKET_SIZE) return PASS_WAIT;
         if (!TransportPacket(pPacket)) return Error(TS_PACKET_SIZE);
@@ -258,7 +298,7 @@ BOOL CPsTsParser::PayOwed() {
     if (m_nOwedStream == DEMUX_STREAMS) {
         m_Stats.cbSkipped += cb;
     } else {
-        Append(m_nOwedStream, m_InputBuffer + m_nReadPos, cb);
+        Append(m_nOwedStream, m_pbParse + m_nReadPos, cb);
     }
     Consume(cb);
     m_nPesOwed -= cb;
@@ -268,7 +308,7 @@ BOOL CPsTsParser::PayOwed() {
 CPsTsParser::PASS_RESULT CPsTsParser::ProgramPass() {
     if (m_nPesOwed && !PayOwed()) return PASS_WAIT;
     while (m_nHeld > 0) {
-        const BYTE* pb = m_InputBuffer + m_nReadPos;
+        const BYTE* pb = m_pbParse + m_nReadPos;
         if (!IsStartCodePrefix(pb, m_nHeld)) return Error(1);
         if (m_nHeld < 4) return PASS_WAIT;
         BYTE nId = pb[3];
@@ -330,6 +370,10 @@ void CPsTsParser::CloseRecord(DEMUX_STREAM nStream) {
     RECORD_ENTRY* pEntry = m_pOpenEntry[nStream];
     if (!pEntry) return;
     m_pOpenEntry[nStream] = nullptr;
+    if (m_pSite && !m_pSite->IsStreamWanted(nStream)) {
+        m_pRecords->Recycle(nStream, pEntry);
+        return;
+    }
     m_Stats.cRecordsClosed++;
     m_pRecords->Filled(nStream)->PushTail(pEntry);
 }

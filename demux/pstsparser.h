@@ -34,9 +34,13 @@ constexpr DWORD TS_PACKET_SIZE = 188;
 //  - OnParserReset: called on the streaming thread after every parse error, once the parser
 //    has reset itself, so the filter resets what it owns (records out for delivery, media
 //    times, picture size).
+//  - IsStreamWanted: whether anything takes the stream's records (its output pin is
+//    connected). A record of a stream nobody takes goes back to its free queue when it
+//    closes, so that it neither fills the pool nor makes the parser wait for ever.
 class IPsTsParserSite : public ICppWaitGate {
 public:
     virtual void OnParserReset() = 0;
+    virtual BOOL IsStreamWanted(DEMUX_STREAM) { return TRUE; }
 
 protected:
     ~IPsTsParserSite() = default;
@@ -85,6 +89,8 @@ public:
 private:
     enum PASS_RESULT { PASS_WAIT, PASS_ERROR, PASS_DETECTED };
 
+    HRESULT ParseBuffered(const BYTE* pbData, DWORD cbData, BOOL bPreroll);
+    HRESULT ParseInPlace(const BYTE* pbData, DWORD cbData);
     HRESULT Parse();
     PASS_RESULT Detect();
     PASS_RESULT TransportPass();
@@ -115,4 +121,6 @@ private:
     DWORD m_nErrorSkip = 0;
     PSTS_PARSER_STATS m_Stats = {};
     BYTE m_InputBuffer[INPUT_BUFFER_SIZE];
+    // What the passes read: the input buffer, or a sample parsed where it lies.
+    const BYTE* m_pbParse = m_InputBuffer;
 };

@@ -53,7 +53,9 @@ CDemuxRecords::~CDemuxRecords() {
 void CDemuxRecords::Recycle(DEMUX_STREAM nStream, RECORD_ENTRY* pEntry) {
     if (!pEntry) return;
     EmptyRecord(pEntry->pData);
-    Free(nStream)->PushTail(pEntry);
+    // At the front, so the next record begun is the one just delivered, still in the cache:
+    // the pool then touches only as many records as are in flight.
+    Free(nStream)->PushHead(pEntry);
 }
 
 void CDemuxRecords::RecycleFilled() {

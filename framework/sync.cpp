@@ -23,6 +23,9 @@ template <class Pred> bool WaitFor(std::condition_variable& cv, std::unique_lock
         cv.wait(lock, pred);
         return true;
     }
+    // A zero timeout only looks: a timed wait on a deadline already past still sleeps for the
+    // timer slack, which made every CheckRequest cost tens of microseconds.
+    if (dwTimeout == 0) return pred();
     return cv.wait_for(lock, std::chrono::milliseconds(dwTimeout), pred);
 }
 

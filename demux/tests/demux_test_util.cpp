@@ -7,6 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <sstream>
+#include <unistd.h>
+#include <cctype>
 
 namespace demuxtest {
 
@@ -386,16 +390,16 @@ std::vector<Unit> AudioUnits(int n) {
     return units;
 }
 
-void ExpectVideo(const DemuxHarness& h, const std::vector<Unit>& units, size_t first) {
-    ASSERT_EQ(h.m_Video.size(), units.size() - first);
+void ExpectVideo(const std::vector<Delivered>& video, const std::vector<Unit>& units, size_t first) {
+    ASSERT_EQ(video.size(), units.size() - first);
     for (size_t i = first; i < units.size(); i++) {
-        const Delivered& d = h.m_Video[i - first];
+        const Delivered& d = video[i - first];
         EXPECT_EQ(d.data, units[i].payload) << "video unit " << i;
         EXPECT_EQ(d.rtStart, ToRefTime(units[i].pts)) << "video unit " << i;
     }
 }
 
-void ExpectAudio(const DemuxHarness& h, const std::vector<Unit>& units, REFERENCE_TIME rtFrame) {
+void ExpectAudio(const std::vector<Delivered>& audio, const std::vector<Unit>& units, REFERENCE_TIME rtFrame) {
     std::vector<Delivered> expected;
     for (const Unit& unit : units) {
         REFERENCE_TIME rt = ToRefTime(unit.pts);
@@ -404,11 +408,11 @@ void ExpectAudio(const DemuxHarness& h, const std::vector<Unit>& units, REFERENC
             rt += rtFrame;
         }
     }
-    ASSERT_EQ(h.m_Audio.size(), expected.size());
+    ASSERT_EQ(audio.size(), expected.size());
     for (size_t i = 0; i < expected.size(); i++) {
-        EXPECT_EQ(h.m_Audio[i].data, expected[i].data) << "audio frame " << i;
-        EXPECT_EQ(h.m_Audio[i].rtStart, expected[i].rtStart) << "audio frame " << i;
-        EXPECT_TRUE(h.m_Audio[i].bSync);
+        EXPECT_EQ(audio[i].data, expected[i].data) << "audio frame " << i;
+        EXPECT_EQ(audio[i].rtStart, expected[i].rtStart) << "audio frame " << i;
+        EXPECT_TRUE(audio[i].bSync);
     }
 }
 
@@ -450,6 +454,73 @@ std::string MediaDir(const char* pszDir) {
     std::string dir = pszDir ? pszDir : testing::TempDir() + "yra-demux-media";
     std::filesystem::create_directories(dir);
     return dir;
+}
+
+// ---- transport streams made by ffmpeg ---------------------------------------------------------------
+
+std::vector<std::vector<std::string>> ProbeCsv(const std::string& ts, const char* pszStream,
+                                               const char* pszFields) {
+    std::string out = RunCapture("ffprobe -v error -select_streams " + std::string(pszStream) +
+                                 " -show_entries packet=" + pszFields + " -of csv=p=0 '" + ts + "'");
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream in(line);
+        std::string field;
+        while (std::getline(in, field, ','))
+            fields.push_back(field);
+        if (fields.size() >= 2 && !fields[0].empty() &&
+            std::isdigit(static_cast<unsigned char>(fields[0][0]))) {
+            rows.push_back(fields);
+        }
+    }
+    return rows;
+}
+
+// Makes (once per build tree) a two-second stream and what ffmpeg itself demultiplexes from
+// it. Files are written under a temporary name and renamed, so parallel tests share them.
+const Media* GetMedia(const MediaRecipe& recipe, const char* pszDir) {
+    static std::map<std::string, std::unique_ptr<Media>> s_cache;
+    auto found = s_cache.find(recipe.pszName);
+    if (found != s_cache.end()) return found->second.get();
+
+    std::string base = MediaDir(pszDir) + "/" + recipe.pszName;
+    std::string ts = base + ".ts", v = base + ".h264", a = base + ".aac";
+    if (ReadFile(a).empty()) {
+        std::string tmp = base + "." + std::to_string(getpid());
+        std::ostringstream cmd;
+        cmd << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=30"
+            << " -f lavfi -i sine=frequency=440:sample_rate=" << recipe.nRate << " -t 2 -ac " << recipe.nChannels
+            << " -c:v libx264 -g 30 -bf " << recipe.nBFrames << " -c:a aac"
+            << " -streamid 0:68 -streamid 1:69 -f mpegts '" << tmp << ".ts'"
+            << " && ffmpeg -nostdin -hide_banner -loglevel error -y -i '" << tmp << ".ts'"
+            << " -map 0:v -c copy -f h264 '" << tmp << ".h264' -map 0:a -c copy -f adts '" << tmp << ".aac'"
+            << " && mv -f '" << tmp << ".ts' '" << ts << "' && mv -f '" << tmp << ".h264' '" << v << "'"
+            << " && mv -f '" << tmp << ".aac' '" << a << "'";
+        if (!RunCommand(cmd.str())) return nullptr;
+    }
+    auto media = std::make_unique<Media>();
+    media->ts = ReadFile(ts);
+    media->videoEs = ReadFile(v);
+    media->audioEs = ReadFile(a);
+    media->nRate = recipe.nRate;
+    media->tsPath = ts;
+    media->videoPath = v;
+    media->audioPath = a;
+    for (const auto& row : ProbeCsv(ts, "v", "pts,dts,flags")) {
+        media->videoPts.push_back(std::stoll(row[0]));
+        media->videoDts.push_back(std::stoll(row[1]));
+        media->videoKey.push_back(row.size() > 2 && row[2].find('K') != std::string::npos);
+    }
+    for (const auto& row : ProbeCsv(ts, "a", "pts,pos")) {
+        media->audioPts.push_back(std::stoll(row[0]));
+        media->audioPesStart.push_back(row[1] != "N/A");
+    }
+    if (media->ts.empty() || media->videoEs.empty() || media->audioEs.empty() || media->videoDts.empty())
+        return nullptr;
+    return (s_cache[recipe.pszName] = std::move(media)).get();
 }
 
 } // namespace demuxtest

@@ -193,9 +193,15 @@ struct Unit {
 std::vector<Unit> VideoUnits(int n, size_t cbBase = 900);
 std::vector<Unit> AudioUnits(int n);
 // The delivered video samples are the units from index first on, with their times.
-void ExpectVideo(const DemuxHarness& h, const std::vector<Unit>& units, size_t first = 0);
+void ExpectVideo(const std::vector<Delivered>& video, const std::vector<Unit>& units, size_t first = 0);
+inline void ExpectVideo(const DemuxHarness& h, const std::vector<Unit>& units, size_t first = 0) {
+    ExpectVideo(h.m_Video, units, first);
+}
 // The delivered audio samples are the units' frames, each timed from its unit's time.
-void ExpectAudio(const DemuxHarness& h, const std::vector<Unit>& units, REFERENCE_TIME rtFrame = 213333);
+void ExpectAudio(const std::vector<Delivered>& audio, const std::vector<Unit>& units, REFERENCE_TIME rtFrame = 213333);
+inline void ExpectAudio(const DemuxHarness& h, const std::vector<Unit>& units, REFERENCE_TIME rtFrame = 213333) {
+    ExpectAudio(h.m_Audio, units, rtFrame);
+}
 
 // ---- the ffmpeg tools -------------------------------------------------------------------------
 
@@ -207,5 +213,33 @@ Bytes ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& data);
 // A directory for generated media: pszDir (made if missing), or one in the test temp dir.
 std::string MediaDir(const char* pszDir);
+
+// ---- transport streams made by ffmpeg ---------------------------------------------------------------
+
+struct MediaRecipe {
+    const char* pszName;
+    int nRate;
+    int nBFrames;
+    int nChannels;
+};
+
+// A two-second H.264 + AAC transport stream (video PID 0x44, audio 0x45) and what ffmpeg itself
+// demultiplexes from it, with the packets' time stamps as ffprobe reports them.
+struct Media {
+    std::string tsPath, videoPath, audioPath;
+    Bytes ts;
+    Bytes videoEs;
+    Bytes audioEs;
+    std::vector<int64_t> videoPts, videoDts;
+    std::vector<bool> videoKey;
+    std::vector<int64_t> audioPts;
+    // The frame opens a PES packet (ffprobe gives only those a position).
+    std::vector<bool> audioPesStart;
+    int nRate = 0;
+};
+
+// Made once per build tree under pszDir (see MediaDir) and cached; null when ffmpeg fails.
+const Media* GetMedia(const MediaRecipe& recipe, const char* pszDir);
+std::vector<std::vector<std::string>> ProbeCsv(const std::string& path, const char* pszStream, const char* pszFields);
 
 } // namespace demuxtest

@@ -14,92 +14,8 @@ namespace {
 
 using namespace demuxtest;
 
-struct MediaRecipe {
-    const char* pszName;
-    int nRate;
-    int nBFrames;
-};
-
-struct Media {
-    Bytes ts;
-    Bytes videoEs;
-    Bytes audioEs;
-    std::vector<int64_t> videoPts, videoDts;
-    std::vector<bool> videoKey;
-    std::vector<int64_t> audioPts;
-    // The frame opens a PES packet (ffprobe gives only those a position).
-    std::vector<bool> audioPesStart;
-    int nRate = 0;
-};
-
-std::vector<std::vector<std::string>> ProbeCsv(const std::string& ts, const char* pszStream,
-                                               const char* pszFields) {
-    std::string out = RunCapture("ffprobe -v error -select_streams " + std::string(pszStream) +
-                                 " -show_entries packet=" + pszFields + " -of csv=p=0 '" + ts + "'");
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> fields;
-        std::istringstream in(line);
-        std::string field;
-        while (std::getline(in, field, ','))
-            fields.push_back(field);
-        if (fields.size() >= 2 && !fields[0].empty() &&
-            std::isdigit(static_cast<unsigned char>(fields[0][0]))) {
-            rows.push_back(fields);
-        }
-    }
-    return rows;
-}
-
-// Makes (once per build tree) a two-second stream and what ffmpeg itself demultiplexes from
-// it. Files are written under a temporary name and renamed, so parallel tests share them.
-const Media* GetMedia(const MediaRecipe& recipe) {
-    static std::map<std::string, std::unique_ptr<Media>> s_cache;
-    auto found = s_cache.find(recipe.pszName);
-    if (found != s_cache.end()) return found->second.get();
-
-#ifdef YRA_DEMUX_MEDIA_DIR
-    std::string base = MediaDir(YRA_DEMUX_MEDIA_DIR) + "/" + recipe.pszName;
-#else
-    std::string base = MediaDir(nullptr) + "/" + recipe.pszName;
-#endif
-    std::string ts = base + ".ts", v = base + ".h264", a = base + ".aac";
-    if (ReadFile(a).empty()) {
-        std::string tmp = base + "." + std::to_string(getpid());
-        std::ostringstream cmd;
-        cmd << "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=30"
-            << " -f lavfi -i sine=frequency=440:sample_rate=" << recipe.nRate << " -t 2"
-            << " -c:v libx264 -g 30 -bf " << recipe.nBFrames << " -c:a aac"
-            << " -streamid 0:68 -streamid 1:69 -f mpegts '" << tmp << ".ts'"
-            << " && ffmpeg -nostdin -hide_banner -loglevel error -y -i '" << tmp << ".ts'"
-            << " -map 0:v -c copy -f h264 '" << tmp << ".h264' -map 0:a -c copy -f adts '" << tmp << ".aac'"
-            << " && mv -f '" << tmp << ".ts' '" << ts << "' && mv -f '" << tmp << ".h264' '" << v << "'"
-            << " && mv -f '" << tmp << ".aac' '" << a << "'";
-        if (!RunCommand(cmd.str())) return nullptr;
-    }
-    auto media = std::make_unique<Media>();
-    media->ts = ReadFile(ts);
-    media->videoEs = ReadFile(v);
-    media->audioEs = ReadFile(a);
-    media->nRate = recipe.nRate;
-    for (const auto& row : ProbeCsv(ts, "v", "pts,dts,flags")) {
-        media->videoPts.push_back(std::stoll(row[0]));
-        media->videoDts.push_back(std::stoll(row[1]));
-        media->videoKey.push_back(row.size() > 2 && row[2].find('K') != std::string::npos);
-    }
-    for (const auto& row : ProbeCsv(ts, "a", "pts,pos")) {
-        media->audioPts.push_back(std::stoll(row[0]));
-        media->audioPesStart.push_back(row[1] != "N/A");
-    }
-    if (media->ts.empty() || media->videoEs.empty() || media->audioEs.empty() || media->videoDts.empty())
-        return nullptr;
-    return (s_cache[recipe.pszName] = std::move(media)).get();
-}
-
-const MediaRecipe kPlain = {"plain48k_v1", 48000, 0};
-const MediaRecipe kBFrames = {"bframes44k_v1", 44100, 2};
+const MediaRecipe kPlain = {"plain48k_v1", 48000, 0, 1};
+const MediaRecipe kBFrames = {"bframes44k_v1", 44100, 2, 1};
 
 std::vector<Bytes> AudioPayloads(const Bytes& adts) {
     std::vector<Bytes> payloads;
@@ -144,7 +60,11 @@ class FfmpegStreams : public testing::TestWithParam<MediaRecipe> {
 protected:
     void SetUp() override {
         if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
-        m_pMedia = GetMedia(GetParam());
+#ifdef YRA_DEMUX_MEDIA_DIR
+        m_pMedia = GetMedia(GetParam(), YRA_DEMUX_MEDIA_DIR);
+#else
+        m_pMedia = GetMedia(GetParam(), nullptr);
+#endif
         ASSERT_NE(m_pMedia, nullptr) << "ffmpeg could not make the test stream";
     }
 

@@ -1,0 +1,104 @@
+// The demultiplexer as a graph sees it: the plug-in registered in the test's host root and made
+// by class id, upstream and downstream filters for it, and stream files to feed it.
+#pragma once
+
+#include "demux_test_util.h"
+#include "framework/streams.h"
+#include "host/device_ks.h"
+#include "host/device_model.h"
+#include "testing/sample_sink.h"
+#include "toolfilters/file_source.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace demuxtest {
+
+// Calls the module's own DllRegisterServer (or DllUnregisterServer).
+HRESULT RegisterDemuxModule(bool bRegister = true);
+
+// A source that stands in for the capture device on the control path: one output pin offering
+// a transport stream, and IKsPropertySet over a device model. It delivers nothing.
+class CDeviceStandIn : public CBaseFilter {
+public:
+    static CDeviceStandIn* Create(std::shared_ptr<host::DeviceModel> model);
+    DECLARE_IUNKNOWN
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+    int GetPinCount() override { return 1; }
+    CBasePin* GetPin(int n) override { return n == 0 ? m_pPin : nullptr; }
+
+private:
+    explicit CDeviceStandIn(std::shared_ptr<host::DeviceModel> model);
+    ~CDeviceStandIn() override;
+    CCritSec m_csFilter;
+    CBasePin* m_pPin = nullptr;
+    std::unique_ptr<host::DeviceKsInterfaces> m_pKs;
+};
+
+// A renderer that keeps every sample it receives until told to let them go, as a downstream
+// filter does that holds buffers while it waits for something.
+class CHoardingSink : public CBaseFilter {
+public:
+    static CHoardingSink* Create();
+    int GetPinCount() override { return 1; }
+    CBasePin* GetPin(int n) override { return n == 0 ? m_pPin : nullptr; }
+    size_t Held();
+    bool WaitForHeld(size_t n, DWORD dwTimeoutMs);
+    void LetGo();
+
+private:
+    friend class CHoardingPin;
+    CHoardingSink();
+    ~CHoardingSink() override;
+    void Keep(IMediaSample* pSample);
+    CCritSec m_csFilter;
+    CBasePin* m_pPin = nullptr;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<IMediaSample*> m_held;
+};
+
+// A graph holding the demultiplexer made by class id, with its pins at hand.
+class DemuxGraphTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Adds a filter the test made (and keeps its reference until tear-down).
+    void Add(IBaseFilter* pFilter, const char16_t* pszName);
+    void Connect(IPin* pOut, IPin* pIn);
+    // A file source over these bytes, added to the graph and connected to the input.
+    host::CFileSource* AddSource(const Bytes& stream, LONG cbChunk = 65536);
+    // Sample sinks added and connected to both outputs (or only the video output).
+    void AddSinks(const host::SampleSinkOptions& options = {}, bool bAudio = true);
+    // Runs the graph and waits for its completion; the event code.
+    LONG RunToCompletion(DWORD dwTimeoutMs = 20000);
+    // The connected pin's media type.
+    CMediaType ConnectionType(IPin* pPin);
+
+    IGraphBuilder* graph = nullptr;
+    IMediaControl* control = nullptr;
+    IMediaEventEx* events = nullptr;
+    IBaseFilter* demux = nullptr;
+    IPin* input = nullptr;
+    IPin* video = nullptr;
+    IPin* audio = nullptr;
+    host::CSampleSink* videoSink = nullptr;
+    host::CSampleSink* audioSink = nullptr;
+    std::vector<IBaseFilter*> m_added;
+    std::vector<std::string> m_files;
+};
+
+// A transport stream of the given units (video on PID 0x44, audio on 0x45, each PES whole
+// before the next) and the same in a program stream.
+Bytes TransportStreamOf(const std::vector<Unit>& video, const std::vector<Unit>& audio);
+Bytes ProgramStreamOf(const std::vector<Unit>& video, const std::vector<Unit>& audio);
+// What a sink received, in the form ExpectVideo / ExpectAudio take (no media times).
+std::vector<Delivered> ReceivedBy(host::CSampleSink* sink);
+
+} // namespace demuxtest

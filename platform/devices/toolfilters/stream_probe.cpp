@@ -1,0 +1,105 @@
+#include "stream_probe.h"
+
+#include "plat/media.h"
+
+#include <cstring>
+
+namespace host {
+namespace {
+
+constexpr size_t kPacket = 188;
+constexpr uint8_t kAudioPid = 0x45;
+constexpr uint8_t kAudioStreamId = 0xC0;
+
+bool IsTransportAt(const uint8_t* p, size_t size, size_t at) {
+    // Three sync bytes a packet apart, or as many as the file holds.
+    for (size_t k = 0; k < 3; ++k) {
+        size_t i = at + k * kPacket;
+        if (i >= size) return true;
+        if (p[i] != 0x47) return false;
+    }
+    return true;
+}
+
+bool IsPackAt(const uint8_t* p, size_t size, size_t at) {
+    return at + 4 <= size && p[at] == 0 && p[at + 1] == 0 && p[at + 2] == 1 && p[at + 3] == 0xBA;
+}
+
+uint32_t AdtsRate(const uint8_t* p, size_t size) {
+    static const uint32_t kRates[16] = {96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050,
+                                        16000, 12000, 11025, 8000,  7350,  0,     0,     0};
+    if (size < 7 || p[0] != 0xFF || (p[1] & 0xF0) != 0xF0) return 0;
+    return kRates[(p[2] >> 2) & 0x0F];
+}
+
+// The payload of a PES packet whose header is held whole, or null.
+const uint8_t* PesPayload(const uint8_t* pes, size_t size, size_t* payloadSize) {
+    if (size < 9 || pes[0] != 0 || pes[1] != 0 || pes[2] != 1) return nullptr;
+    size_t header = 9 + pes[8];
+    if (header > size) return nullptr;
+    *payloadSize = size - header;
+    return pes + header;
+}
+
+uint32_t TransportAudioRate(const uint8_t* p, size_t size, size_t at) {
+    for (; at + kPacket <= size; at += kPacket) {
+        const uint8_t* packet = p + at;
+        if (packet[0] != 0x47) return 0;
+        if (packet[2] != kAudioPid || !(packet[1] & 0x40)) continue;
+        size_t header = (packet[3] & 0x20) ? 5 + packet[4] : 4;
+        if (header >= kPacket) continue;
+        size_t payloadSize = 0;
+        const uint8_t* payload = PesPayload(packet + header, kPacket - header, &payloadSize);
+        if (payload) return AdtsRate(payload, payloadSize);
+    }
+    return 0;
+}
+
+uint32_t ProgramAudioRate(const uint8_t* p, size_t size, size_t at) {
+    for (; at + 4 <= size; ++at) {
+        if (p[at] != 0 || p[at + 1] != 0 || p[at + 2] != 1 || p[at + 3] != kAudioStreamId) continue;
+        size_t payloadSize = 0;
+        const uint8_t* payload = PesPayload(p + at, size - at, &payloadSize);
+        if (payload) return AdtsRate(payload, payloadSize);
+    }
+    return 0;
+}
+
+} // namespace
+
+StreamProbe ProbeStream(const uint8_t* p, size_t size) {
+    StreamProbe probe;
+    for (size_t at = 0; at < size; ++at) {
+        if (p[at] == 0x47 && IsTransportAt(p, size, at)) {
+            probe.subtype = MEDIASUBTYPE_MPEG2_TRANSPORT;
+            probe.offset = at;
+            probe.audioRate = TransportAudioRate(p, size, at);
+            return probe;
+        }
+        if (IsPackAt(p, size, at)) {
+            probe.subtype = MEDIASUBTYPE_MPEG2_PROGRAM;
+            probe.offset = at;
+            probe.audioRate = ProgramAudioRate(p, size, at);
+            return probe;
+        }
+    }
+    return probe;
+}
+
+int DeviceRateCode(uint32_t rate) {
+    switch (rate) {
+    case 44100: return 0;
+    case 48000: return 1;
+    case 32000: return 2;
+    case 22050: return 4;
+    case 24000: return 5;
+    case 16000: return 6;
+    case 8000: return 8;
+    case 88200: return 9;
+    case 96000: return 10;
+    case 64000: return 11;
+    default: return -1;
+    }
+}
+
+} // namespace host

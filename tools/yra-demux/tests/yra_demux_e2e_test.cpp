@@ -1,0 +1,297 @@
+// yra-demux end to end, as a user runs it: registered with yra-regsvr, fed transport streams
+// made by ffmpeg and a program stream of our own making, and checked against what ffmpeg
+// itself demultiplexes from the same input.
+#include "demux_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace {
+
+using namespace demuxtest;
+
+struct ToolRun {
+    int status = -1;
+    std::string output; // standard output and error together
+};
+
+ToolRun RunTool(const std::string& command) {
+    ToolRun run;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        run.output.append(buffer, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+struct CsvRow {
+    std::string stream;
+    long long index, length, time, mediaStart, mediaStop;
+    int sync;
+};
+
+std::vector<CsvRow> ReadCsv(const std::string& path, std::string* header) {
+    std::vector<CsvRow> rows;
+    Bytes bytes = ReadFile(path);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    std::getline(in, *header);
+    while (std::getline(in, line)) {
+        CsvRow row{};
+        char stream[16] = {};
+        if (std::sscanf(line.c_str(), "%15[a-z],%lld,%lld,%lld,%lld,%lld,%d", stream, &row.index, &row.length, &row.time,
+                        &row.mediaStart, &row.mediaStop, &row.sync) == 7) {
+            row.stream = stream;
+            rows.push_back(row);
+        } else {
+            ADD_FAILURE() << "bad line: " << line;
+        }
+    }
+    return rows;
+}
+
+std::vector<CsvRow> RowsOf(const std::vector<CsvRow>& rows, const char* stream) {
+    std::vector<CsvRow> out;
+    for (const CsvRow& row : rows)
+        if (row.stream == stream) out.push_back(row);
+    return out;
+}
+
+std::vector<std::string> LinesOf(const std::string& path, const std::string& stream) {
+    Bytes bytes = ReadFile(path);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(stream + ",", 0) == 0) lines.push_back(line);
+    return lines;
+}
+
+class YraDemux : public testing::Test {
+protected:
+    void SetUp() override {
+        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = testing::TempDir() + "yra-demux-e2e-" + std::to_string(getpid()) + "-" + info->name();
+        for (char& c : m_dir)
+            if (c == '/' && &c > &m_dir[testing::TempDir().size()]) c = '_';
+        std::filesystem::create_directories(m_dir);
+        // The tools run as children; a registry of this test's own keeps them apart from
+        // anything registered elsewhere.
+        setenv("YRA_HOST_ROOT", (m_dir + "/host").c_str(), 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    void Register() {
+        ToolRun run = RunTool(std::string(YRA_REGSVR) + " -s " + Quote(YRA_DEMUX_MODULE));
+        ASSERT_EQ(run.status, 0) << run.output;
+    }
+    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+
+    // Demultiplexes input into <tag>.h264, <tag>.aac and <tag>.csv.
+    ToolRun Demux(const std::string& input, const std::string& tag, long chunk = 65536) {
+        return RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(input) + " --quiet --chunk " + std::to_string(chunk) +
+                   " --video " + Quote(Path(tag + ".h264")) + " --audio " + Quote(Path(tag + ".aac")) +
+                   " --samples " + Quote(Path(tag + ".csv")));
+    }
+
+    static void ExpectPlays(const std::string& path) {
+        ToolRun probe = RunTool("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + Quote(path));
+        EXPECT_EQ(probe.status, 0) << path;
+        EXPECT_TRUE(probe.output == "h264\n" || probe.output == "aac\n") << path << ": " << probe.output;
+    }
+
+    std::string m_dir;
+};
+
+const MediaRecipe kPlain = {"plain48k_stereo_v1", 48000, 0, 2};
+const MediaRecipe kBFrames = {"bframes44k_stereo_v1", 44100, 2, 2};
+
+class YraDemuxStreams : public YraDemux, public testing::WithParamInterface<MediaRecipe> {
+protected:
+    void SetUp() override {
+        if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+        YraDemux::SetUp();
+        m_pMedia = GetMedia(GetParam(), YRA_DEMUX_MEDIA_DIR);
+        ASSERT_NE(m_pMedia, nullptr) << "ffmpeg could not make the test stream";
+        Register();
+    }
+    const Media* m_pMedia = nullptr;
+};
+
+TEST_P(YraDemuxStreams, GivesWhatFfmpegGivesTimedByThePesTimeStamps) {
+    ToolRun run = Demux(m_pMedia->tsPath, "out");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("parse errors: 0"), std::string::npos) << run.output;
+    EXPECT_EQ(ReadFile(Path("out.h264")), m_pMedia->videoEs);
+    // The headers are rebuilt from the audio pin's type, which the file's rate decides.
+    EXPECT_EQ(ReadFile(Path("out.aac")), m_pMedia->audioEs);
+    ExpectPlays(Path("out.h264"));
+    ExpectPlays(Path("out.aac"));
+
+    std::string header;
+    std::vector<CsvRow> rows = ReadCsv(Path("out.csv"), &header);
+    EXPECT_EQ(header, "stream,index,length,time,media_start,media_stop,sync");
+    std::vector<CsvRow> video = RowsOf(rows, "video");
+    ASSERT_EQ(video.size(), m_pMedia->videoDts.size());
+    for (size_t i = 0; i < video.size(); i++) {
+        // The PES's DTS when it has one (B-frames), else its PTS; ffprobe's dts is that either way.
+        EXPECT_EQ(video[i].time, ToRefTime(m_pMedia->videoDts[i])) << "video " << i;
+        EXPECT_EQ(video[i].sync, m_pMedia->videoKey[i] ? 1 : 0) << "video " << i;
+        EXPECT_EQ(video[i].mediaStart, static_cast<long long>(i));
+        EXPECT_EQ(video[i].mediaStop, static_cast<long long>(i + 1));
+    }
+    std::vector<CsvRow> audio = RowsOf(rows, "audio");
+    ASSERT_EQ(audio.size(), m_pMedia->audioPts.size());
+    for (size_t i = 0; i < audio.size(); i++) {
+        REFERENCE_TIME expected = ToRefTime(m_pMedia->audioPts[i]);
+        if (m_pMedia->audioPesStart[i]) {
+            EXPECT_EQ(audio[i].time, expected) << "audio " << i;
+        } else {
+            // Later frames of a PES are timed by whole frame durations (truncated to 100 ns).
+            EXPECT_NEAR(static_cast<double>(audio[i].time), static_cast<double>(expected), 2000) << "audio " << i;
+        }
+        EXPECT_EQ(audio[i].sync, 1);
+        EXPECT_EQ(audio[i].mediaStart, static_cast<long long>(i) * m_pMedia->nRate);
+    }
+}
+
+TEST_P(YraDemuxStreams, SampleSizeDoesNotChangeTheOutput) {
+    ASSERT_EQ(Demux(m_pMedia->tsPath, "ref").status, 0);
+    for (long chunk : {1L, 100L, 188L, 4096L}) {
+        std::string tag = "chunk" + std::to_string(chunk);
+        ToolRun run = Demux(m_pMedia->tsPath, tag, chunk);
+        ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(ReadFile(Path(tag + ".h264")), ReadFile(Path("ref.h264"))) << chunk;
+        EXPECT_EQ(ReadFile(Path(tag + ".aac")), ReadFile(Path("ref.aac"))) << chunk;
+        // The two streams' lines interleave as the sinks happen to receive them.
+        EXPECT_EQ(LinesOf(Path(tag + ".csv"), "video"), LinesOf(Path("ref.csv"), "video")) << chunk;
+        EXPECT_EQ(LinesOf(Path(tag + ".csv"), "audio"), LinesOf(Path("ref.csv"), "audio")) << chunk;
+    }
+}
+
+// A capture cut in the middle of a packet is read from its first whole packet on.
+TEST_P(YraDemuxStreams, AFileThatBeginsMidPacketStartsAtItsFirstWholePacket) {
+    Bytes cut(m_pMedia->ts.begin() + 100, m_pMedia->ts.end());
+    WriteFile(Path("cut.ts"), cut);
+    ToolRun run = Demux(Path("cut.ts"), "cut");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("parse errors: 0"), std::string::npos) << run.output;
+    EXPECT_EQ(ReadFile(Path("cut.aac")), m_pMedia->audioEs) << "the first packet holds no audio";
+    Bytes videoOut = ReadFile(Path("cut.h264"));
+    ASSERT_LE(videoOut.size(), m_pMedia->videoEs.size());
+    EXPECT_TRUE(std::equal(videoOut.rbegin(), videoOut.rend(), m_pMedia->videoEs.rbegin()))
+        << "everything after the lost start";
+}
+
+// ffmpeg's elementary streams wrapped by the tests' muxer into a program stream.
+TEST_P(YraDemuxStreams, AProgramStreamOfTheSameStreamsGivesTheSameFiles) {
+    std::vector<Bytes> units = SplitAccessUnits(m_pMedia->videoEs);
+    ASSERT_EQ(units.size(), m_pMedia->videoDts.size());
+    std::vector<Bytes> frames = SplitAdtsFrames(m_pMedia->audioEs);
+    ASSERT_EQ(frames.size(), m_pMedia->audioPts.size());
+    PsMuxer mux(PsOptions{});
+    size_t nFrame = 0;
+    auto addAudioUpTo = [&](int64_t limit) {
+        while (nFrame < frames.size() && m_pMedia->audioPts[nFrame] <= limit) {
+            size_t nEnd = std::min(frames.size(), nFrame + 4);
+            mux.AddAudio(Concat(std::vector<Bytes>(frames.begin() + static_cast<long>(nFrame),
+                                                   frames.begin() + static_cast<long>(nEnd))),
+                         m_pMedia->audioPts[nFrame]);
+            nFrame = nEnd;
+        }
+    };
+    for (size_t i = 0; i < units.size(); i++) {
+        int64_t dts = m_pMedia->videoDts[i] != m_pMedia->videoPts[i] ? m_pMedia->videoDts[i] : -1;
+        mux.AddVideo(units[i], m_pMedia->videoPts[i], dts);
+        addAudioUpTo(m_pMedia->videoDts[i]);
+    }
+    addAudioUpTo(INT64_MAX);
+    std::string ps = Path("in.mpg");
+    WriteFile(ps, mux.Finish());
+
+    ToolRun run = Demux(ps, "ps", 1000);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("program stream"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("parse errors: 0"), std::string::npos) << run.output;
+    EXPECT_EQ(ReadFile(Path("ps.h264")), m_pMedia->videoEs);
+    EXPECT_EQ(ReadFile(Path("ps.aac")), m_pMedia->audioEs);
+    ExpectPlays(Path("ps.aac"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ffmpeg, YraDemuxStreams, testing::Values(kPlain, kBFrames),
+                         [](const testing::TestParamInfo<MediaRecipe>& info) {
+                             return std::string(info.param.nBFrames ? "BFrames44k" : "Plain48k");
+                         });
+
+TEST_F(YraDemux, SaysHowToRegisterTheDemultiplexerWhenItIsNot) {
+    uint8_t nCounter = 0;
+    WriteFile(Path("one.ts"), TsPacket(0x44, false, nullptr, 0, nCounter));
+    ToolRun run = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("one.ts")));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("not registered"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("yra-regsvr " + std::filesystem::canonical(YRA_DEMUX_MODULE).string()),
+              std::string::npos)
+        << run.output;
+}
+
+TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
+    Register();
+    ToolRun missing = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("missing.ts")));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("cannot read"), std::string::npos) << missing.output;
+    EXPECT_NE(missing.output.find("No such file"), std::string::npos) << missing.output;
+
+    WriteFile(Path("text.ts"), Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
+    ToolRun text = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("text.ts")));
+    EXPECT_EQ(text.status, 1);
+    EXPECT_NE(text.output.find("neither an MPEG-2 transport stream nor a program stream"), std::string::npos)
+        << text.output;
+
+    // A full disk is a failure, not a short file reported as success.
+    uint8_t nCounter = 0;
+    uint8_t es[] = {0, 0, 0, 1, 0x09, 0xF0};
+    Bytes pes = Pes(PesHeader{}, Bytes(es, es + sizeof(es)));
+    WriteFile(Path("tiny.ts"), TsPacket(0x44, true, pes.data(), pes.size(), nCounter));
+    if (std::filesystem::exists("/dev/full")) {
+        ToolRun full = RunTool(std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("tiny.ts")) + " --video /dev/full");
+        EXPECT_EQ(full.status, 1) << full.output;
+        EXPECT_NE(full.output.find("ERROR_HANDLE_DISK_FULL"), std::string::npos) << full.output;
+    }
+
+    ToolRun usage = RunTool(std::string(YRA_DEMUX_TOOL) + " --chunk 0 x.ts");
+    EXPECT_EQ(usage.status, 2) << usage.output;
+    ToolRun help = RunTool(std::string(YRA_DEMUX_TOOL) + " --help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("--samples FILE.csv"), std::string::npos);
+}
+
+// A damaged packet is reported as a parse error and costs only the records it touches.
+TEST_F(YraDemux, CountsParseErrorsAndGoesOn) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+    const Media* media = GetMedia(kPlain, YRA_DEMUX_MEDIA_DIR);
+    ASSERT_NE(media, nullptr);
+    Register();
+    Bytes damaged = media->ts;
+    damaged[(damaged.size() / 188 / 2) * 188] = 0x46;
+    WriteFile(Path("damaged.ts"), damaged);
+    ToolRun run = Demux(Path("damaged.ts"), "damaged", 4096);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("parse errors: 1"), std::string::npos) << run.output;
+    std::string header;
+    std::vector<CsvRow> rows = ReadCsv(Path("damaged.csv"), &header);
+    EXPECT_GE(RowsOf(rows, "video").size() + 2, media->videoDts.size());
+    EXPECT_GE(RowsOf(rows, "audio").size() + 40, media->audioPts.size());
+    EXPECT_LT(ReadFile(Path("damaged.h264")).size(), media->videoEs.size());
+}
+
+} // namespace
