@@ -1,0 +1,112 @@
+// yra-capture: the capture program's own dialogs, run without a display and driven from the
+// command line. See --help.
+#include "dialog_actions.h"
+#include "message_log.h"
+#include "options.h"
+#include "progress.h"
+
+#include "YRA_HD_Capture_AP.h"
+
+#include "host/ui_test.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+namespace uitest = host::ui::test;
+using namespace capture_tool;
+
+CYRA_HD_Capture_APApp theApp;
+
+std::atomic<bool> g_interrupted{false};
+
+void OnInterrupt(int) {
+    g_interrupted = true;
+}
+
+// Records the requested rows for the requested time; an interruption ends the wait early so
+// that the files are still closed properly.
+bool Record(HWND dlg, const Options& options) {
+    std::vector<RecordingFile> started;
+    bool ok = true;
+    for (const RecordRequest& r : options.records) {
+        std::error_code ec;
+        std::string path = std::filesystem::absolute(r.path, ec).string();
+        if (ec) path = r.path;
+        if (StartRow(dlg, r.row, path))
+            started.push_back({r.row, path});
+        else
+            ok = false;
+    }
+    if (started.empty()) return false;
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    ProgressReporter progress(started);
+    while (progress.ElapsedSeconds() < options.durationSeconds && !g_interrupted) {
+        progress.Update();
+        double left = options.durationSeconds - progress.ElapsedSeconds();
+        std::this_thread::sleep_for(std::chrono::duration<double>(std::min(0.2, std::max(left, 0.0))));
+    }
+    if (g_interrupted) std::fprintf(stderr, "\nyra-capture: interrupted; stopping\n");
+    for (const RecordingFile& f : started) StopRow(dlg, f.row);
+    progress.Summary();
+    for (const RecordingFile& f : started) {
+        if (FileBytes(f.path) == 0) {
+            std::fprintf(stderr, "yra-capture: row %d: nothing was written to %s\n", f.row, f.path.c_str());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+bool RunActions(HWND dlg, const Options& options) {
+    bool ok = true;
+    if (options.list) ListRows(dlg);
+    for (const SettingsRequest& s : options.settings)
+        if (!ApplySettings(dlg, s)) ok = false;
+    if (!options.records.empty() && !Record(dlg, options)) ok = false;
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!ParseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "yra-capture: %s\nTry 'yra-capture --help'.\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    host::ui::SelectDriver("headless");
+    InstallMessageBoxPrinter();
+    bool ran = false, ok = true;
+    uitest::OnNextModal([&](HWND dlg) {
+        ran = true;
+        ok = RunActions(dlg, options);
+        uitest::Close(dlg);
+    });
+    // The program sees no arguments of ours.
+    char* programArgs[] = {argv[0], nullptr};
+    AfxWinMain(1, programArgs);
+
+    if (!ran) {
+        std::fprintf(stderr, "yra-capture: the main dialog did not open\n");
+        ok = false;
+    }
+    for (const std::string& surprise : uitest::Surprises()) {
+        std::fprintf(stderr, "yra-capture: unexpected: %s\n", surprise.c_str());
+        ok = false;
+    }
+    return ok && !ErrorBoxSeen() ? 0 : 1;
+}
