@@ -24,6 +24,8 @@ servers and scripts. The main dialog opens and finds the attached devices; then,
                            encode=WxH RATE     encode resolution, from the list the input allows
                            bitrate=KBPS        1000, 3000, 5000, 7000, 9000, 10000, 20000 or 30000
                          The input is chosen first, since it decides the encode list.
+                         Settings hold for this run only: the program writes every device's
+                         defaults when it starts, so give --settings with --record.
   --record ROW:FILE      presses Start on row ROW and answers the file dialog with FILE
                          (an existing file is overwritten); repeat for several rows at once.
   --duration SECONDS     how long to record (default 10); then Stop is pressed on each row.
