@@ -6,6 +6,7 @@
 #include "progress.h"
 
 #include "YRA_HD_Capture_AP.h"
+#include "YRA_HD_Capture_APDlg.h"
 
 #include "host/ui_test.h"
 
@@ -29,6 +30,32 @@ void OnInterrupt(int) {
     g_interrupted = true;
 }
 
+// The program reports nothing once a graph runs; a write failure (a full disk) reaches the
+// graph's event queue only. Reads the events of each recording row's graph and reports an abort.
+bool RecordingsHealthy(const std::vector<RecordingFile>& files) {
+    auto* dlg = static_cast<CYRA_HD_Capture_APDlg*>(AfxGetMainWnd());
+    bool healthy = true;
+    for (const RecordingFile& f : files) {
+        const DeviceGraph* graph = dlg ? dlg->GetDeviceGraph(f.row) : nullptr;
+        if (!graph || !graph->pGraph) continue;
+        IMediaEventEx* events = nullptr;
+        if (FAILED(graph->pGraph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&events))) || !events)
+            continue;
+        LONG code = 0;
+        LONG_PTR param1 = 0, param2 = 0;
+        while (events->GetEvent(&code, &param1, &param2, 0) == S_OK) {
+            if (code == EC_ERRORABORT) {
+                std::fprintf(stderr, "\nyra-capture: row %d: the recording to %s failed, HRESULT = 0x%X\n", f.row,
+                             f.path.c_str(), static_cast<unsigned>(param1));
+                healthy = false;
+            }
+            events->FreeEventParams(code, param1, param2);
+        }
+        events->Release();
+    }
+    return healthy;
+}
+
 // Records the requested rows for the requested time; an interruption ends the wait early so
 // that the files are still closed properly.
 bool Record(HWND dlg, const Options& options) {
@@ -49,11 +76,13 @@ bool Record(HWND dlg, const Options& options) {
     std::signal(SIGTERM, OnInterrupt);
     ProgressReporter progress(started);
     while (progress.ElapsedSeconds() < options.durationSeconds && !g_interrupted) {
+        if (!RecordingsHealthy(started)) ok = false;
         progress.Update();
         double left = options.durationSeconds - progress.ElapsedSeconds();
         std::this_thread::sleep_for(std::chrono::duration<double>(std::min(0.2, std::max(left, 0.0))));
     }
     if (g_interrupted) std::fprintf(stderr, "\nyra-capture: interrupted; stopping\n");
+    if (!RecordingsHealthy(started)) ok = false;
     for (const RecordingFile& f : started) StopRow(dlg, f.row);
     progress.Summary();
     for (const RecordingFile& f : started) {
