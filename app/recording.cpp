@@ -49,8 +49,12 @@ void CYRA_HD_Capture_APDlg::OnBtnClickedStart(UINT nID) {
         graph.pDump = nullptr;
     }
 
-    // Without a dump filter there is nothing to add, connect or name.
-    if (graph.pDump) {
+    // A dump filter that is missing, or that cannot be told the file, has nothing to record
+    // into: it is neither added nor connected.
+    IFileSinkFilter* pSink = nullptr;
+    if (graph.pDump)
+        graph.pDump->QueryInterface(IID_IFileSinkFilter, reinterpret_cast<void**>(&pSink));
+    if (pSink) {
         hr = graph.pGraph->AddFilter(graph.pDump, u"Dump");
         if (FAILED(hr))
             ShowMessage(u"OnBtnClickedStart()", MB_ICONERROR, u"AddFilter(Dump) failed, HRESULT = 0x%X.\n", hr);
@@ -60,12 +64,8 @@ void CYRA_HD_Capture_APDlg::OnBtnClickedStart(UINT nID) {
             ShowMessage(u"OnBtnClickedStart()", MB_ICONERROR,
                         u"RenderStream(Source, Dump) failed, HRESULT = 0x%X.\n", hr);
 
-        IFileSinkFilter* pSink = nullptr;
-        if (SUCCEEDED(graph.pDump->QueryInterface(IID_IFileSinkFilter, reinterpret_cast<void**>(&pSink))) &&
-            pSink) {
-            pSink->SetFileName(strPath, nullptr);
-            pSink->Release();
-        }
+        pSink->SetFileName(strPath, nullptr);
+        pSink->Release();
     }
 
     hr = graph.pControl->Run();

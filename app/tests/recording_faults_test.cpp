@@ -143,22 +143,21 @@ TEST_F(RecordingFaultTest, NoDumpFilterSkipsItsStepsAndTheRowStillRecords) {
     EXPECT_EQ(Boxes()[0].icon(), UINT(MB_ICONERROR));
 }
 
-TEST_F(RecordingFaultTest, DumpFailuresAreReportedAndTheStartGoesOn) {
+TEST_F(RecordingFaultTest, ADumpWithoutAFileSinkIsNeitherAddedNorConnected) {
     g_dumpStandIn = devices.Devices()[0]->filter;
     ScopedClassOverride dump(CLSID_YRA_HD_Capture_Dump, &CreateDumpStandIn);
     RunMainDialog([&](HWND dlg, CYRA_HD_Capture_APDlg& app) {
         ULONG before = RefCount(app.GetDeviceFilter(0));
         Start(dlg, 0);
         EXPECT_TRUE(RowRecording(dlg, 0));
+        IBaseFilter* member = nullptr;
+        EXPECT_EQ(app.GetDeviceGraph(0)->pGraph->FindFilterByName(u"Dump", &member), VFW_E_NOT_FOUND);
+        SafeRelease(member);
         ASSERT_TRUE(uitest::Click(StopButton(dlg, 0)));
         EXPECT_TRUE(RowIdle(dlg, 0));
         EXPECT_EQ(RefCount(app.GetDeviceFilter(0)), before);
     });
-    auto texts = BoxTexts();
-    ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], u"AddFilter(Dump) failed, HRESULT = 0x8004022D.\n");
-    EXPECT_EQ(texts[1].rfind(u"RenderStream(Source, Dump) failed, HRESULT = 0x8", 0), 0u) << host::ui::Utf8(texts[1]);
-    for (const auto& box : Boxes()) EXPECT_EQ(box.caption, u"OnBtnClickedStart()");
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(graphs.Alive(), 0);
 }
 
