@@ -29,7 +29,8 @@ bool ChooseDisplay() {
                      choice);
         return false;
     }
-    if (want.empty() && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY") && !EnvSet("QT_QPA_PLATFORM")) {
+    // Qt itself would abort without a display; say what to do instead.
+    if (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY") && !EnvSet("QT_QPA_PLATFORM")) {
         std::fprintf(stderr, "YRA_HD_Capture_AP: no display: set DISPLAY, or use yra-capture for headless "
                              "recording\n");
         return false;
