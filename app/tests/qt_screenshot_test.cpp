@@ -3,6 +3,7 @@
 #include "YRA_HD_Capture_APDlg.h"
 #include "fake_device_enum.h"
 
+#include "host/ui_qt.h"
 #include "host/ui_test.h"
 #include "plat/com.h"
 
@@ -61,6 +62,9 @@ ON_MESSAGE(WM_SHOOT_SETTINGS, &CShotDlg::OnShootSettings)
 END_MESSAGE_MAP()
 
 TEST(QtScreenshots, MainDialogWithTwoDevicesAndTheSettingsDialog) {
+    // Linked rather than opened at run time, so that Qt's thread-local storage is the
+    // program's own (the leak checker cannot walk that of modules opened later).
+    host::ui::SetDriver(host::ui::qt::CreateDriver());
     ASSERT_STREQ(host::ui::CurrentDriver().Name(), "qt");
     CoInitialize(nullptr);
     FakeDeviceEnumerator devices;
