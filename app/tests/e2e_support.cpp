@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace e2e {
@@ -28,8 +29,15 @@ std::string ReadAll(const std::string& path) {
 } // namespace
 
 std::string TestDir() {
-    std::string dir = HostRoot() + "/files";
-    std::filesystem::create_directories(dir);
+    // Each test runs in a process of its own; its files start afresh, since a file left by an
+    // earlier run would make the save dialog ask whether to replace it.
+    static const std::string dir = [] {
+        std::string d = HostRoot() + "/files";
+        std::error_code ec;
+        std::filesystem::remove_all(d, ec);
+        std::filesystem::create_directories(d);
+        return d;
+    }();
     return dir;
 }
 
@@ -61,16 +69,19 @@ bool HaveFfmpegTools() {
 }
 
 std::vector<std::string> ProbeStreams(const std::string& path) {
-    CommandResult r = RunCommand("ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate "
+    // A transport stream lists its streams under its program too: one line per stream index.
+    CommandResult r = RunCommand("ffprobe -v error -show_entries stream=index,codec_name,width,height,sample_rate "
                                  "-of csv=p=0 " +
                                  Quote(path));
     std::vector<std::string> streams;
+    std::set<std::string> seen;
     std::istringstream lines(r.out);
     for (std::string line; std::getline(lines, line);) {
         std::vector<std::string> f;
         std::istringstream fields(line);
         for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
-        if (f.empty()) continue;
+        if (f.size() < 2 || !seen.insert(f[0]).second) continue;
+        f.erase(f.begin());
         if (f[0] == "h264" && f.size() >= 3)
             streams.push_back("h264 " + f[1] + "x" + f[2]);
         else if (f[0] == "aac" && f.size() >= 2)

@@ -8,8 +8,10 @@
 #include "YRA_HD_Capture_AP.h"
 #include "YRA_HD_Capture_APDlg.h"
 
+#include "host/device_filter.h"
 #include "host/ui_test.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -74,7 +76,14 @@ bool Record(HWND dlg, const Options& options) {
 
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    ProgressReporter progress(started);
+    // The dump filter writes in large blocks; what its device has delivered to it shows the
+    // recording's progress between them.
+    ProgressReporter progress(started, [](const RecordingFile& f) {
+        auto* dlg = static_cast<CYRA_HD_Capture_APDlg*>(AfxGetMainWnd());
+        auto stats = dlg ? host::DeviceStreamStatsOf(dlg->GetDeviceFilter(f.row)) : std::nullopt;
+        uint64_t written = FileBytes(f.path);
+        return stats ? std::max<uint64_t>(stats->bytesDelivered, written) : written;
+    });
     while (progress.ElapsedSeconds() < options.durationSeconds && !g_interrupted) {
         if (!RecordingsHealthy(started)) ok = false;
         progress.Update();

@@ -34,8 +34,8 @@ uint64_t FileBytes(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
-ProgressReporter::ProgressReporter(std::vector<RecordingFile> files)
-    : m_files(std::move(files)), m_start(std::chrono::steady_clock::now()), m_terminal(::isatty(2) == 1) {}
+ProgressReporter::ProgressReporter(std::vector<RecordingFile> files, BytesOfRow bytes)
+    : m_files(std::move(files)), m_bytes(std::move(bytes)), m_start(std::chrono::steady_clock::now()), m_terminal(::isatty(2) == 1) {}
 
 double ProgressReporter::ElapsedSeconds() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
@@ -47,7 +47,7 @@ std::string ProgressReporter::Line() const {
     std::snprintf(head, sizeof(head), "recording %6.1f s", elapsed);
     std::string line = head;
     for (const RecordingFile& f : m_files) {
-        uint64_t bytes = FileBytes(f.path);
+        uint64_t bytes = m_bytes(f);
         line += "  row " + std::to_string(f.row) + ": " + Bytes(bytes) + " " + Rate(bytes, elapsed);
     }
     return line;

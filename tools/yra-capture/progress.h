@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,12 @@ struct RecordingFile {
     std::string path;
 };
 
+// Bytes recorded so far for a row: the file's size, or more where the writer still buffers.
+using BytesOfRow = std::function<uint64_t(const RecordingFile&)>;
+
 class ProgressReporter {
 public:
-    explicit ProgressReporter(std::vector<RecordingFile> files);
+    ProgressReporter(std::vector<RecordingFile> files, BytesOfRow bytes);
     // Redraws the line (on a terminal) or prints one every second (otherwise).
     void Update();
     // Ends the progress line and prints each file's size and average bit rate.
@@ -26,6 +30,7 @@ private:
     std::string Line() const;
 
     std::vector<RecordingFile> m_files;
+    BytesOfRow m_bytes;
     std::chrono::steady_clock::time_point m_start;
     bool m_terminal;
     double m_lastPrinted = -1;
