@@ -6,7 +6,9 @@
 #include "fake_device_enum.h"
 
 #include "YRA_HD_Capture_SDK.h"
+#if __has_include("host/device_filter.h")
 #include "host/device_filter.h"
+#endif
 
 #include <gmock/gmock.h>
 
@@ -18,6 +20,17 @@ namespace {
 
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
+
+// The bytes a device has delivered to its dump filter, which writes in large blocks.
+uint64_t Delivered(IBaseFilter* device) {
+#if __has_include("host/device_filter.h")
+    auto stats = host::DeviceStreamStatsOf(device);
+    return stats ? stats->bytesDelivered : 0;
+#else
+    (void)device;
+    return 0;
+#endif
+}
 
 class RecordingTest : public AppTest {
 protected:
@@ -72,11 +85,11 @@ TEST_F(RecordingTest, TwoRowsRecordIntoTheirOwnFilesAndStopApart) {
         Stop(dlg, 0);
         // The other row goes on: its device keeps delivering to its dump filter.
         auto stopped = std::filesystem::file_size(a);
-        auto running = host::DeviceStreamStatsOf(app.GetDeviceFilter(1))->bytesDelivered;
+        auto running = Delivered(app.GetDeviceFilter(1));
         EXPECT_TRUE(RowRecording(dlg, 1));
         std::this_thread::sleep_for(700ms);
         EXPECT_EQ(std::filesystem::file_size(a), stopped);
-        EXPECT_GT(host::DeviceStreamStatsOf(app.GetDeviceFilter(1))->bytesDelivered, running);
+        EXPECT_GT(Delivered(app.GetDeviceFilter(1)), running);
         Stop(dlg, 1);
     });
     EXPECT_TRUE(Boxes().empty());

@@ -8,8 +8,11 @@
 #include "YRA_HD_Capture_AP.h"
 #include "YRA_HD_Capture_APDlg.h"
 
-#include "host/device_filter.h"
 #include "host/ui_test.h"
+#if __has_include("host/device_filter.h")
+#include "host/device_filter.h"
+#define YRA_HAVE_DEVICE_STATS 1
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -79,10 +82,13 @@ bool Record(HWND dlg, const Options& options) {
     // The dump filter writes in large blocks; what its device has delivered to it shows the
     // recording's progress between them.
     ProgressReporter progress(started, [](const RecordingFile& f) {
+        uint64_t written = FileBytes(f.path);
+#ifdef YRA_HAVE_DEVICE_STATS
         auto* dlg = static_cast<CYRA_HD_Capture_APDlg*>(AfxGetMainWnd());
         auto stats = dlg ? host::DeviceStreamStatsOf(dlg->GetDeviceFilter(f.row)) : std::nullopt;
-        uint64_t written = FileBytes(f.path);
-        return stats ? std::max<uint64_t>(stats->bytesDelivered, written) : written;
+        if (stats) written = std::max<uint64_t>(stats->bytesDelivered, written);
+#endif
+        return written;
     });
     while (progress.ElapsedSeconds() < options.durationSeconds && !g_interrupted) {
         if (!RecordingsHealthy(started)) ok = false;
