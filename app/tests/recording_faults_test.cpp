@@ -161,6 +161,38 @@ TEST_F(RecordingFaultTest, ADumpWithoutAFileSinkIsNeitherAddedNorConnected) {
     EXPECT_EQ(graphs.Alive(), 0);
 }
 
+// With the host's dump filter: it is made, but cannot join the graph, so nothing connects to it.
+TEST_F(RecordingFaultTest, ADumpFilterThatCannotBeAddedIsReportedAndTheStartGoesOn) {
+    graphs.failAddFilterName = u"Dump";
+    graphs.addFilterResult = E_OUTOFMEMORY;
+    RunMainDialog([&](HWND dlg, CYRA_HD_Capture_APDlg& app) {
+        Start(dlg, 0);
+        EXPECT_TRUE(RowRecording(dlg, 0));
+        EXPECT_TRUE(app.GetDeviceGraph(0)->pDump);
+        ASSERT_TRUE(uitest::Click(StopButton(dlg, 0)));
+        EXPECT_TRUE(RowIdle(dlg, 0));
+    });
+    auto texts = BoxTexts();
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[0], u"AddFilter(Dump) failed, HRESULT = 0x8007000E.\n");
+    EXPECT_EQ(texts[1].rfind(u"RenderStream(Source, Dump) failed, HRESULT = 0x8", 0), 0u) << host::ui::Utf8(texts[1]);
+    for (const auto& box : Boxes()) EXPECT_EQ(box.caption, u"OnBtnClickedStart()");
+    EXPECT_EQ(graphs.Alive(), 0);
+}
+
+// A device without an output pin (the control filter) cannot be connected to the dump filter.
+TEST_F(RecordingFaultTest, AStreamThatCannotBeRenderedIsReported) {
+    RunMainDialog([&](HWND dlg, CYRA_HD_Capture_APDlg&) {
+        Start(dlg, 1);
+        EXPECT_TRUE(RowRecording(dlg, 1));
+        ASSERT_TRUE(uitest::Click(StopButton(dlg, 1)));
+    });
+    auto texts = BoxTexts();
+    ASSERT_GE(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind(u"RenderStream(Source, Dump) failed, HRESULT = 0x8", 0), 0u) << host::ui::Utf8(texts[0]);
+    EXPECT_EQ(graphs.Alive(), 0);
+}
+
 TEST_F(RecordingFaultTest, ARunFailureLeavesTheRowRecordingUntilStopped) {
     ScopedClassOverride noDump(CLSID_YRA_HD_Capture_Dump, &FailCreation<E_FAIL>);
     graphs.runResult = VFW_E_NOT_CONNECTED;
