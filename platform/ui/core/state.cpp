@@ -1,4 +1,5 @@
 // The core's state, lookups, strings and fixed metrics.
+#include "host/utf.h"
 #include "state.h"
 
 namespace host::ui {
@@ -111,69 +112,10 @@ bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-std::string Utf8(std::u16string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size(); ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80)
-            out += static_cast<char>(c);
-        else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+// The window core shares the host's one UTF-8/UTF-16 converter.
+std::string Utf8(std::u16string_view s) { return Utf8FromWide(s); }
 
-std::u16string Utf16(std::string_view s) {
-    std::u16string out;
-    out.reserve(s.size());
-    for (size_t i = 0; i < s.size();) {
-        auto b = static_cast<unsigned char>(s[i]);
-        uint32_t c = 0xFFFD;
-        size_t len = 1;
-        if (b < 0x80)
-            c = b;
-        else if ((b & 0xE0) == 0xC0)
-            c = b & 0x1F, len = 2;
-        else if ((b & 0xF0) == 0xE0)
-            c = b & 0x0F, len = 3;
-        else if ((b & 0xF8) == 0xF0)
-            c = b & 0x07, len = 4;
-        if (len > 1) {
-            if (i + len > s.size()) {
-                c = 0xFFFD;
-                len = s.size() - i;
-            } else {
-                for (size_t k = 1; k < len; ++k)
-                    c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-            }
-        }
-        i += len;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-    }
-    return out;
-}
+std::u16string Utf16(std::string_view s) { return WideFromUtf8(s); }
 
 std::u16string ApplyDefaultExtension(std::u16string path, std::u16string_view defaultExt) {
     if (defaultExt.empty() || path.empty()) return path;
