@@ -6,9 +6,7 @@
 #include "fake_device_enum.h"
 
 #include "YRA_HD_Capture_SDK.h"
-#if __has_include("host/device_filter.h")
 #include "host/device_filter.h"
-#endif
 
 #include <gmock/gmock.h>
 
@@ -23,13 +21,8 @@ using ::testing::ElementsAre;
 
 // The bytes a device has delivered to its dump filter, which writes in large blocks.
 uint64_t Delivered(IBaseFilter* device) {
-#if __has_include("host/device_filter.h")
     auto stats = host::DeviceStreamStatsOf(device);
     return stats ? stats->bytesDelivered : 0;
-#else
-    (void)device;
-    return 0;
-#endif
 }
 
 class RecordingTest : public AppTest {

@@ -8,11 +8,8 @@
 #include "YRA_HD_Capture_AP.h"
 #include "YRA_HD_Capture_APDlg.h"
 
-#include "host/ui_test.h"
-#if __has_include("host/device_filter.h")
 #include "host/device_filter.h"
-#define YRA_HAVE_DEVICE_STATS 1
-#endif
+#include "host/ui_test.h"
 
 #include <algorithm>
 #include <atomic>
@@ -83,11 +80,9 @@ bool Record(HWND dlg, const Options& options) {
     // recording's progress between them.
     ProgressReporter progress(started, [](const RecordingFile& f) {
         uint64_t written = FileBytes(f.path);
-#ifdef YRA_HAVE_DEVICE_STATS
         auto* dlg = static_cast<CYRA_HD_Capture_APDlg*>(AfxGetMainWnd());
         auto stats = dlg ? host::DeviceStreamStatsOf(dlg->GetDeviceFilter(f.row)) : std::nullopt;
         if (stats) written = std::max<uint64_t>(stats->bytesDelivered, written);
-#endif
         return written;
     });
     while (progress.ElapsedSeconds() < options.durationSeconds && !g_interrupted) {
