@@ -1,0 +1,20 @@
+// What yra-capture does in the program's main dialog, through the same clicks and choices a
+// person would make. Each action reports its own failure on stderr and returns false.
+#pragma once
+
+#include "options.h"
+
+#include "plat/ui.h"
+
+#include <string>
+
+namespace capture_tool {
+
+// The title and one line per row: number, label, and the state of Set, Start and Stop.
+void ListRows(HWND dlg);
+bool ApplySettings(HWND dlg, const SettingsRequest& request);
+// Presses Start and answers the file dialog with `path` (absolute).
+bool StartRow(HWND dlg, int row, const std::string& path);
+bool StopRow(HWND dlg, int row);
+
+} // namespace capture_tool
