@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, VideoFieldTest,
                                          FieldCase{IDC_BITRATE, u"123456", 3, 0, 12345},
                                          FieldCase{IDC_GOP, u"-5", 5, 0, -5}),
                          [](const testing::TestParamInfo<FieldCase>& info) {
-                             return "Field" + std::to_string(info.param.field) + "Sends" +
+                             return "Case" + std::to_string(info.index) + "Field" + std::to_string(info.param.field) + "Sends" +
                                     (info.param.sent < 0 ? "Minus" + std::to_string(-info.param.sent)
                                                          : std::to_string(info.param.sent));
                          });
