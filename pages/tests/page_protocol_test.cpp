@@ -42,18 +42,6 @@ TEST_P(PageProtocolTest, TakesExactlyOneObject) {
     page->Release();
 }
 
-TEST_P(PageProtocolTest, AnswersOnlyItsOwnInterfaces) {
-    IPropertyPage* page = CreatePage(GetParam());
-    IUnknown* unknown = nullptr;
-    void* other = nullptr;
-    EXPECT_EQ(page->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
-    EXPECT_EQ(page->QueryInterface(IID_IAMovieSetup, &other), E_NOINTERFACE);
-    EXPECT_EQ(page->Help(nullptr), E_NOTIMPL);
-    EXPECT_EQ(page->TranslateAccelerator(nullptr), E_NOTIMPL);
-    unknown->Release();
-    page->Release();
-}
-
 TEST_P(PageProtocolTest, ActivatesOnceWithAnObjectAndARectangle) {
     Device device;
     IPropertyPage* page = CreatePage(GetParam());

@@ -50,14 +50,6 @@ TEST_F(PowerPageTest, ChecksTheButtonOfTheDevicesCode) {
     }
 }
 
-TEST_F(PowerPageTest, ReadsThePowerLineRecord) {
-    OpenWithCode(1);
-    std::vector<PropertyCall> reads = device.Calls(PROPSETID_VIDCAP_VIDEOPROCAMP, kPowerLine, PropertyAccess::Get);
-    ASSERT_EQ(reads.size(), 1u);
-    EXPECT_EQ(reads[0].instanceSize, 16u);
-    EXPECT_EQ(reads[0].dataSize, 40u);
-}
-
 TEST_F(PowerPageTest, AnUnreadableSettingChecksNoButton) {
     device.model->Refuse(PROPSETID_VIDCAP_VIDEOPROCAMP, kPowerLine, PropertyAccess::Get, E_FAIL);
     HWND window = OpenWithCode(2);

@@ -117,9 +117,5 @@ TEST_F(PageRegistrationTest, TheVideoPageRemovesTheSharedKeysWhenItIsTheLast) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, u"System\\CurrentControlSet\\Control\\MediaSets"));
 }
 
-TEST_F(PageRegistrationTest, UnregisteringAPageThatIsNotThereFails) {
-    EXPECT_EQ(UnregisterModule(kPowerModule), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-}
-
 } // namespace
 } // namespace page_testing

@@ -185,13 +185,5 @@ TEST_F(VideoPageTest, EditsDeactivatedBeforeTheApplyAreNotWritten) {
     EXPECT_EQ(page->IsPageDirty(), S_FALSE);
 }
 
-TEST_F(VideoPageTest, APageNeverActivatedHasNothingToApply) {
-    ASSERT_EQ(page->SetPageSite(&site), S_OK);
-    ASSERT_EQ(Connect(page, device), S_OK);
-    device.model->ClearCalls();
-    EXPECT_EQ(page->Apply(), S_OK);
-    EXPECT_TRUE(device.model->Calls().empty());
-}
-
 } // namespace
 } // namespace page_testing
