@@ -197,7 +197,10 @@ bool PropertyFrame::Impl::SelectPage(size_t index) {
         HRESULT hr = page.page->Activate(m_hwnd, &m_pageRect, TRUE);
         for (HWND child : ui::ChildWindows(m_hwnd))
             if (std::find(before.begin(), before.end(), child) == before.end()) page.window = child;
-        if (FAILED(hr) && page.window) page.page->Deactivate(), page.window = nullptr;
+        if (FAILED(hr) && page.window) {
+            page.page->Deactivate();
+            page.window = nullptr;
+        }
     }
     CheckRadioButton(m_hwnd, FRAME_TAB_FIRST, FRAME_TAB_FIRST + static_cast<int>(m_pages.size()) - 1,
                      FRAME_TAB_FIRST + static_cast<int>(index));
