@@ -1,0 +1,138 @@
+// The system device enumerator (CLSID_SystemDeviceEnum): lists the attached virtual devices
+// under the kernel-streaming data-compressor category, where capture encoders are found.
+#include "host/builtin_classes.h"
+#include "host/device_list.h"
+#include "platform/devices/enumerator/device_moniker.h"
+#include "platform/media/com_ptr.h"
+
+#include <atomic>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace host {
+namespace {
+
+class MonikerList final : public IEnumMoniker {
+public:
+    explicit MonikerList(std::vector<ComPtr<IMoniker>> monikers, size_t position = 0)
+        : m_monikers(std::move(monikers)), m_position(position) {}
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (riid != IID_IUnknown && riid != IID_IEnumMoniker) return E_NOINTERFACE;
+        *ppv = static_cast<IEnumMoniker*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override {
+        const ULONG n = --m_refs;
+        if (n == 0) delete this;
+        return n;
+    }
+
+    HRESULT Next(ULONG celt, IMoniker** rgelt, ULONG* pceltFetched) override {
+        if (pceltFetched) *pceltFetched = 0;
+        if (!rgelt) return E_POINTER;
+        if (celt > 1 && !pceltFetched) return E_INVALIDARG;
+        std::lock_guard hold(m_lock);
+        ULONG fetched = 0;
+        while (fetched < celt && m_position < m_monikers.size())
+            rgelt[fetched++] = ComPtr<IMoniker>(m_monikers[m_position++]).Detach();
+        if (pceltFetched) *pceltFetched = fetched;
+        return fetched == celt ? S_OK : S_FALSE;
+    }
+
+    HRESULT Skip(ULONG celt) override {
+        std::lock_guard hold(m_lock);
+        const size_t left = m_monikers.size() - m_position;
+        m_position += std::min<size_t>(celt, left);
+        return celt <= left ? S_OK : S_FALSE;
+    }
+
+    HRESULT Reset() override {
+        std::lock_guard hold(m_lock);
+        m_position = 0;
+        return S_OK;
+    }
+
+    HRESULT Clone(IEnumMoniker** ppenum) override {
+        if (!ppenum) return E_POINTER;
+        std::lock_guard hold(m_lock);
+        auto* pClone = new (std::nothrow) MonikerList(m_monikers, m_position);
+        *ppenum = pClone;
+        if (!pClone) return E_OUTOFMEMORY;
+        pClone->AddRef();
+        return S_OK;
+    }
+
+private:
+    ~MonikerList() = default;
+
+    std::atomic<ULONG> m_refs{0};
+    std::mutex m_lock;
+    const std::vector<ComPtr<IMoniker>> m_monikers;
+    size_t m_position;
+};
+
+class SystemDeviceEnum final : public ICreateDevEnum {
+public:
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (riid != IID_IUnknown && riid != IID_ICreateDevEnum) return E_NOINTERFACE;
+        *ppv = static_cast<ICreateDevEnum*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override {
+        const ULONG n = --m_refs;
+        if (n == 0) delete this;
+        return n;
+    }
+
+    // An empty category answers S_FALSE with no enumerator, as the platform does.
+    HRESULT CreateClassEnumerator(REFCLSID clsidDeviceClass, IEnumMoniker** ppEnumMoniker, DWORD) override {
+        if (!ppEnumMoniker) return E_POINTER;
+        *ppEnumMoniker = nullptr;
+        if (clsidDeviceClass != AM_KSCATEGORY_DATACOMPRESSOR) return S_FALSE;
+        const DeviceList list = LoadDeviceList();
+        if (list.devices.empty()) return S_FALSE;
+        std::vector<ComPtr<IMoniker>> monikers;
+        for (const DeviceListEntry& device : list.devices) {
+            IMoniker* pMoniker = nullptr;
+            HRESULT hr = CreateDeviceMoniker(device, &pMoniker);
+            if (FAILED(hr)) return hr;
+            monikers.push_back(ComPtr<IMoniker>::Adopt(pMoniker));
+        }
+        auto* pList = new (std::nothrow) MonikerList(std::move(monikers));
+        if (!pList) return E_OUTOFMEMORY;
+        pList->AddRef();
+        *ppEnumMoniker = pList;
+        return S_OK;
+    }
+
+private:
+    ~SystemDeviceEnum() = default;
+    std::atomic<ULONG> m_refs{0};
+};
+
+HRESULT CreateSystemDeviceEnum(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    auto* pEnum = new (std::nothrow) SystemDeviceEnum;
+    if (!pEnum) return E_OUTOFMEMORY;
+    pEnum->AddRef();
+    HRESULT hr = pEnum->QueryInterface(riid, ppv);
+    pEnum->Release();
+    return hr;
+}
+
+BuiltinClassRegistrar g_systemDeviceEnum(CLSID_SystemDeviceEnum, CreateSystemDeviceEnum);
+
+} // namespace
+} // namespace host
