@@ -1,11 +1,11 @@
-// From registration to the device: the pages registered with yra-regsvr, found for the device,
-// shown in the property frame, and a change applied through the video page read back by the SDK.
+// From registration to the device: the pages registered with yra-regsvr, named by the first
+// device of the system device enumerator, shown in the property frame, and a change applied
+// through the video page read back by the SDK.
 #include "YRA_HD_Capture_SDK.h"
 #include "host/propframe.h"
 #include "page_fixture.h"
 #include "pages/power/resource.h"
 #include "pages/video/resource.h"
-#include "registry_pages_filter.h"
 
 #include <cstdlib>
 
@@ -19,20 +19,50 @@ protected:
         ui::Reset();
         std::string command = std::string(YRA_REGSVR) + " -s " + kVideoModule + " " + kPowerModule;
         ASSERT_EQ(std::system(command.c_str()), 0);
-        ASSERT_EQ(host::CreateDeviceControlFilter(model, &filter), S_OK);
-        device = new RegistryPagesFilter(filter);
+        ASSERT_EQ(BindFirstDevice(&device), S_OK);
     }
     void TearDown() override {
         frame.reset();
         SafeRelease(device);
-        EXPECT_EQ(filter->Release(), 0u);
         host::ui::ResetWindows();
         CoUninitialize();
+    }
+    // The first device of the data-compressor category, as the capture program finds it.
+    static HRESULT BindFirstDevice(IBaseFilter** filter) {
+        ICreateDevEnum* devEnum = nullptr;
+        HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                      reinterpret_cast<void**>(&devEnum));
+        if (FAILED(hr)) return hr;
+        IEnumMoniker* monikers = nullptr;
+        hr = devEnum->CreateClassEnumerator(AM_KSCATEGORY_DATACOMPRESSOR, &monikers, 0);
+        devEnum->Release();
+        if (hr != S_OK) return E_FAIL;
+        IMoniker* moniker = nullptr;
+        hr = monikers->Next(1, &moniker, nullptr) == S_OK
+                 ? moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter))
+                 : E_FAIL;
+        SafeRelease(moniker);
+        monikers->Release();
+        return hr;
     }
     void OpenSheet() {
         std::vector<CLSID> pages;
         ASSERT_EQ(host::GetObjectPages(device, &pages), S_OK);
         ASSERT_EQ(host::PropertyFrame::Open({.caption = u"YRA USB Device"}, {device}, pages, &frame), S_OK);
+    }
+    LONG PowerLineCode() {
+        IKsPropertySet* props = nullptr;
+        EXPECT_EQ(device->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void**>(&props)), S_OK);
+        struct {
+            KSPROPERTY_VIDEOPROCAMP_S record;
+            ULONG spare;
+        } request{};
+        DWORD returned = 0;
+        EXPECT_EQ(props->Get(PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY,
+                             &request.record.Value, 16, &request, sizeof request, &returned),
+                  S_OK);
+        props->Release();
+        return request.record.Value;
     }
     size_t PageIndex(const std::u16string& title) {
         for (size_t i = 0; i < frame->PageCount(); ++i)
@@ -41,9 +71,7 @@ protected:
         return 0;
     }
 
-    std::shared_ptr<host::DeviceModel> model = std::make_shared<host::DeviceModel>();
-    IBaseFilter* filter = nullptr;
-    IUnknown* device = nullptr;
+    IBaseFilter* device = nullptr;
     std::unique_ptr<host::PropertyFrame> frame;
 };
 
@@ -72,7 +100,7 @@ TEST_F(PagesEndToEndTest, AVideoChangeAppliedInTheSheetIsReadBackByTheSdk) {
     EXPECT_FALSE(frame->IsOpen());
 
     HDC_FILTER_PARAM param{};
-    ASSERT_EQ(YRA_HDC_SDK_GetFilterParam(filter, &param), S_OK);
+    ASSERT_EQ(YRA_HDC_SDK_GetFilterParam(device, &param), S_OK);
     EXPECT_EQ(param.nEncodeWidth, 1280u);
     EXPECT_EQ(param.nEncodeHeight, 720u);
     EXPECT_EQ(param.nBitRate, 8000u);
@@ -85,7 +113,7 @@ TEST_F(PagesEndToEndTest, APowerLineChoiceReachesTheDeviceWithoutApply) {
     ASSERT_TRUE(ui::Click(frame->PageWindow(power), IDC_50HZ));
     EXPECT_FALSE(frame->ApplyEnabled());
     ASSERT_TRUE(ui::Click(frame->Window(), IDCANCEL));
-    EXPECT_EQ(model->StoredWord(PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY, 0), 1u);
+    EXPECT_EQ(PowerLineCode(), 1);
 }
 
 } // namespace

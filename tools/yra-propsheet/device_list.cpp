@@ -1,10 +1,7 @@
 #include "device_list.h"
 
-#include "host/device_ks.h"
-#include "host/propframe.h"
 #include "host/ui_core.h"
 #include "plat/com.h"
-#include "plat/registry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -44,11 +41,6 @@ HRESULT DeviceList::Load() {
     ICreateDevEnum* devEnum = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                                   reinterpret_cast<void**>(&devEnum));
-    if (hr == REGDB_E_CLASSNOTREG) {
-        // A host without the device enumerator: its one virtual device, control path only.
-        m_devices.push_back({u"YRA USB Device", nullptr});
-        return S_OK;
-    }
     if (FAILED(hr)) return hr;
     IEnumMoniker* monikers = nullptr;
     hr = devEnum->CreateClassEnumerator(AM_KSCATEGORY_DATACOMPRESSOR, &monikers, 0);
@@ -72,47 +64,7 @@ const Device* DeviceList::Find(const std::string& which) const {
 
 HRESULT DeviceList::Bind(const Device& device, IBaseFilter** filter) const {
     *filter = nullptr;
-    if (!device.moniker) return host::CreateDeviceControlFilter(std::make_shared<host::DeviceModel>(), filter);
     return device.moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
-}
-
-HRESULT DevicePages(IBaseFilter* filter, std::vector<CLSID>* pages) {
-    HRESULT hr = host::GetObjectPages(filter, pages);
-    if (hr != E_NOINTERFACE) return hr;
-
-    IKsPropertySet* props = nullptr;
-    hr = filter->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void**>(&props));
-    if (FAILED(hr)) return hr;
-    HKEY sets = nullptr;
-    LONG err = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"System\\CurrentControlSet\\Control\\MediaSets", 0, KEY_READ,
-                             &sets);
-    for (DWORD i = 0; err == ERROR_SUCCESS; ++i) {
-        WCHAR setName[GUID_STRING_CHARS + 1];
-        DWORD cch = GUID_STRING_CHARS + 1;
-        if (RegEnumKeyExW(sets, i, setName, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        GUID set{};
-        DWORD support = 0;
-        // A device that knows a set answers for an unknown id in it, not for the set.
-        if (FAILED(CLSIDFromString(setName, &set)) ||
-            props->QuerySupported(set, 0, &support) == E_PROP_SET_UNSUPPORTED)
-            continue;
-        HKEY list = nullptr;
-        std::u16string path = std::u16string(setName) + u"\\PropertyPages";
-        if (RegOpenKeyExW(sets, path.c_str(), 0, KEY_READ, &list) != ERROR_SUCCESS) continue;
-        for (DWORD j = 0;; ++j) {
-            WCHAR pageName[GUID_STRING_CHARS + 1];
-            DWORD pageCch = GUID_STRING_CHARS + 1;
-            if (RegEnumKeyExW(list, j, pageName, &pageCch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            CLSID page{};
-            if (SUCCEEDED(CLSIDFromString(pageName, &page)) &&
-                std::find(pages->begin(), pages->end(), page) == pages->end())
-                pages->push_back(page);
-        }
-        RegCloseKey(list);
-    }
-    if (sets) RegCloseKey(sets);
-    props->Release();
-    return S_OK;
 }
 
 } // namespace propsheet

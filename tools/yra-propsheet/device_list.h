@@ -10,7 +10,7 @@ namespace propsheet {
 
 struct Device {
     std::u16string name;
-    IMoniker* moniker = nullptr; // one reference; null for the built-in stand-in
+    IMoniker* moniker = nullptr; // one reference
 };
 
 class DeviceList {
@@ -31,10 +31,5 @@ public:
 private:
     std::vector<Device> m_devices;
 };
-
-// The pages a device's filter offers: what it names through ISpecifyPropertyPages, or, for a
-// filter without that interface, the pages filed in the registry under the property sets it
-// answers (as the platform's filter proxy finds them).
-HRESULT DevicePages(IBaseFilter* filter, std::vector<CLSID>* pages);
 
 } // namespace propsheet

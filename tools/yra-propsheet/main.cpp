@@ -109,6 +109,7 @@ std::vector<std::vector<propsheet::Control>> DescribeSheet(host::PropertyFrame& 
 
 void Dump(host::PropertyFrame& frame) {
     auto pages = DescribeSheet(frame);
+    if (pages.empty()) std::printf("This object has no property pages that can be shown.\n");
     for (size_t i = 0; i < pages.size(); ++i) {
         std::printf("Page %zu: %s\n", i + 1, Utf8(frame.PageTitle(i)).c_str());
         for (const propsheet::Control& c : pages[i]) {
@@ -210,7 +211,7 @@ int Run(const Options& o) {
         return 1;
     }
     std::vector<CLSID> pages;
-    hr = propsheet::DevicePages(filter, &pages);
+    hr = host::GetObjectPages(filter, &pages);
     if (FAILED(hr) || pages.empty()) {
         std::fprintf(stderr,
                      "yra-propsheet: '%s' has no property pages%s. Register them first:\n"

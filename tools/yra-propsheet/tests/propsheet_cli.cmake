@@ -40,3 +40,11 @@ run(1 ${PROPSHEET} --set Width=abc --apply)
 expect("Apply: failed, 0x80070057")
 run(1 ${PROPSHEET} "No Such Device")
 expect("no device 'No Such Device'")
+
+# A device that does not answer like one of ours gets neither page.
+file(WRITE ${ROOT}/devices.conf "YRA USB Device\nOther Camera; chip=0x20\n")
+run(0 ${PROPSHEET} --list)
+expect("1: Other Camera")
+run(0 ${PROPSHEET} "other camera" --dump)
+expect("left out: SetObjects failed, 0x80004005 E_FAIL")
+expect("This object has no property pages")
