@@ -91,6 +91,14 @@ QWidget* MakeButton(const WindowInfo& info, QWidget* parent) {
     }
     case BS_RADIOBUTTON:
     case BS_AUTORADIOBUTTON: {
+        if (info.style & BS_PUSHLIKE) {
+            // A tab of a strip: a push button that stays down while it is the checked one.
+            auto* push = new QPushButton(parent);
+            push->setAutoDefault(false);
+            push->setCheckable(true);
+            button = push;
+            break;
+        }
         auto* radio = new QRadioButton(parent);
         radio->setAutoExclusive(false); // the core keeps the group
         button = radio;
@@ -201,6 +209,8 @@ void SyncCheck(QWidget* widget, const WindowInfo& info) {
                                                              : Qt::Unchecked);
     } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
         radio->setChecked(info.check == BST_CHECKED);
+    } else if (auto* push = qobject_cast<QPushButton*>(widget); push && push->isCheckable()) {
+        push->setChecked(info.check == BST_CHECKED);
     }
 }
 

@@ -1,0 +1,50 @@
+# A new user's steps in a fresh host root: register the pages with yra-regsvr, then open the
+# default device's sheet without a display, change a setting on each page, and read it back.
+# Expects REGSVR, PROPSHEET, VIDEO, POWER and ROOT.
+file(REMOVE_RECURSE ${ROOT})
+set(ENV{YRA_HOST_ROOT} ${ROOT})
+set(ENV{YRA_UI} headless)
+
+function(run expect_status)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT status EQUAL expect_status)
+    message(FATAL_ERROR "${ARGN}\nexit ${status}, expected ${expect_status}\n${out}${err}")
+  endif()
+  set(out "${out}${err}" PARENT_SCOPE)
+endfunction()
+
+function(expect text)
+  string(FIND "${out}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "expected \"${text}\" in:\n${out}")
+  endif()
+endfunction()
+
+run(1 ${PROPSHEET})
+expect("has no property pages")
+
+run(0 ${REGSVR} ${VIDEO} ${POWER})
+run(0 ${PROPSHEET})
+expect("Page 1: Video Powerline Frequency")
+expect("Power Line Frequency   60 Hz  (choices: 50 Hz, 60 Hz, Out Door (disabled))")
+expect("Width                  1920  (id 210)")
+
+run(0 ${PROPSHEET} --set "Video Properties/Bitrate=8000" --set "Power Line Frequency=50 Hz" --apply --dump 0)
+expect("Apply: done")
+expect("Power Line Frequency   50 Hz")
+expect("Bitrate                8000")
+
+run(1 ${PROPSHEET} --set "Power Line Frequency=Out Door")
+expect("\"Out Door\" cannot be chosen (disabled)")
+run(1 ${PROPSHEET} --set Width=abc --apply)
+expect("Apply: failed, 0x80070057")
+run(1 ${PROPSHEET} "No Such Device")
+expect("no device 'No Such Device'")
+
+# A device that does not answer like one of ours gets neither page.
+file(WRITE ${ROOT}/devices.conf "YRA USB Device\nOther Camera; chip=0x20\n")
+run(0 ${PROPSHEET} --list)
+expect("1: Other Camera")
+run(0 ${PROPSHEET} "other camera" --dump)
+expect("left out: SetObjects failed, 0x80004005 E_FAIL")
+expect("This object has no property pages")
