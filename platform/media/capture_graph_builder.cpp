@@ -1,3 +1,4 @@
+#include "host/unknown_impl.h"
 #include "capture_graph_builder.h"
 
 #include "com_ptr.h"
@@ -55,22 +56,10 @@ bool PinMatches(IPin* pPin, PIN_DIRECTION dir, const GUID* pCategory, const GUID
     return true;
 }
 
-class CaptureGraphBuilder final : public ICaptureGraphBuilder2 {
+class CaptureGraphBuilder final : public UnknownImpl<ICaptureGraphBuilder2> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_ICaptureGraphBuilder2) return E_NOINTERFACE;
-        *ppv = static_cast<ICaptureGraphBuilder2*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
+    CaptureGraphBuilder() : UnknownImpl(IID_ICaptureGraphBuilder2) {}
+
 
     HRESULT SetFiltergraph(IGraphBuilder* pfg) override {
         if (!pfg) return E_POINTER;
@@ -175,7 +164,6 @@ private:
         return graph->ConnectDirect(out, in.Get(), pmt);
     }
 
-    std::atomic<ULONG> m_refs{0};
     std::mutex m_lock;
     ComPtr<IGraphBuilder> m_graph;
 };

@@ -1,3 +1,4 @@
+#include "host/unknown_impl.h"
 #include "enum_filters.h"
 
 #include "com_ptr.h"
@@ -8,25 +9,11 @@
 namespace host {
 namespace {
 
-class FilterEnumerator final : public IEnumFilters {
+class FilterEnumerator final : public UnknownImpl<IEnumFilters> {
 public:
     explicit FilterEnumerator(std::vector<ComPtr<IBaseFilter>> filters, size_t position = 0)
-        : m_filters(std::move(filters)), m_position(position) {}
+        : UnknownImpl(IID_IEnumFilters), m_filters(std::move(filters)), m_position(position) {}
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IEnumFilters) return E_NOINTERFACE;
-        *ppv = static_cast<IEnumFilters*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
 
     HRESULT Next(ULONG cFilters, IBaseFilter** ppFilter, ULONG* pcFetched) override {
         if (!ppFilter) return E_POINTER;
@@ -67,7 +54,6 @@ private:
     ~FilterEnumerator() = default;
     std::vector<ComPtr<IBaseFilter>> m_filters;
     size_t m_position;
-    std::atomic<ULONG> m_refs{0};
 };
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "host/unknown_impl.h"
 #include "system_clock.h"
 
 #include "host/builtin_classes.h"
@@ -9,22 +10,10 @@
 namespace host {
 namespace {
 
-class SystemClock final : public IReferenceClock {
+class SystemClock final : public UnknownImpl<IReferenceClock> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IReferenceClock) return E_NOINTERFACE;
-        *ppv = static_cast<IReferenceClock*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
+    SystemClock() : UnknownImpl(IID_IReferenceClock) {}
+
 
     HRESULT GetTime(REFERENCE_TIME* pTime) override {
         if (!pTime) return E_POINTER;
@@ -46,7 +35,6 @@ public:
 
 private:
     ~SystemClock() = default;
-    std::atomic<ULONG> m_refs{0};
 };
 
 } // namespace
