@@ -36,6 +36,8 @@ HRESULT CClassFactory::CreateInstance(LPUNKNOWN pUnkOuter, REFIID riid, void** p
     *pv = nullptr;
     // An aggregating owner must hold our identity, so it may only ask for IUnknown.
     if (pUnkOuter && riid != IID_IUnknown) return E_NOINTERFACE;
+    // A template without a creation hook only registers its class; it makes no objects.
+    if (!m_pTemplate->m_lpfnNew) return CLASS_E_CLASSNOTAVAILABLE;
 
     HRESULT hr = S_OK;
     CUnknown* pObj = m_pTemplate->CreateInstance(pUnkOuter, &hr);

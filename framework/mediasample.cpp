@@ -115,16 +115,14 @@ HRESULT CMediaSample::GetMediaType(AM_MEDIA_TYPE** ppMediaType) {
 }
 
 HRESULT CMediaSample::SetMediaType(AM_MEDIA_TYPE* pMediaType) {
+    // Copied before the old copy goes: the caller may hand back the sample's own type, as
+    // GetProperties gives it out.
+    AM_MEDIA_TYPE* pCopy = pMediaType ? CreateMediaType(pMediaType) : nullptr;
     DeleteMediaType(m_pMediaType);
-    m_pMediaType = nullptr;
-    if (!pMediaType) {
+    m_pMediaType = pCopy;
+    if (!pCopy) {
         m_dwFlags &= ~Sample_TypeChanged;
-        return S_OK;
-    }
-    m_pMediaType = CreateMediaType(pMediaType);
-    if (!m_pMediaType) {
-        m_dwFlags &= ~Sample_TypeChanged;
-        return E_OUTOFMEMORY;
+        return pMediaType ? E_OUTOFMEMORY : S_OK;
     }
     m_dwFlags |= Sample_TypeChanged;
     return S_OK;

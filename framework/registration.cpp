@@ -142,17 +142,21 @@ HRESULT RegisterWithMapper(IFilterMapper* pFM, const FactoryTemplate& t, BOOL bR
     if (FAILED(hr) || !bRegister) return hr;
     const AMOVIESETUP_FILTER* pSetup = t.m_pAMovieSetup_Filter;
     hr = pFM->RegisterFilter(*t.m_ClsID, t.m_Name, pSetup->dwMerit);
+    if (hr == kFileNotFound) return S_OK;
+    // Once the filter is there, every pin and type must follow: a failure of any of them (a
+    // "not found" included) leaves the filter incomplete and is returned.
     for (UINT p = 0; SUCCEEDED(hr) && p < pSetup->nPins; ++p) {
         const AMOVIESETUP_PIN& pin = pSetup->lpPin[p];
-        hr = pFM->RegisterPin(*t.m_ClsID, pin.strName, pin.bRendered, pin.bOutput, pin.bZero, pin.bMany,
+        LPCWSTR pszPin = pin.strName ? pin.strName : u"";
+        hr = pFM->RegisterPin(*t.m_ClsID, pszPin, pin.bRendered, pin.bOutput, pin.bZero, pin.bMany,
                               pin.clsConnectsToFilter ? *pin.clsConnectsToFilter : CLSID_NULL, pin.strConnectsToPin);
         for (UINT m = 0; SUCCEEDED(hr) && m < pin.nMediaTypes; ++m) {
             const AMOVIESETUP_MEDIATYPE& mt = pin.lpMediaType[m];
-            hr = pFM->RegisterPinType(*t.m_ClsID, pin.strName, mt.clsMajorType ? *mt.clsMajorType : CLSID_NULL,
+            hr = pFM->RegisterPinType(*t.m_ClsID, pszPin, mt.clsMajorType ? *mt.clsMajorType : CLSID_NULL,
                                       mt.clsMinorType ? *mt.clsMinorType : CLSID_NULL);
         }
     }
-    return hr == kFileNotFound ? S_OK : hr;
+    return hr;
 }
 
 HRESULT CreateSetup(const FactoryTemplate& t, IAMovieSetup** ppSetup) {
@@ -234,9 +238,9 @@ HRESULT RegisterServersAndSetup() {
             }
             break;
         }
-        // Removing an earlier registration that is not there is no failure.
-        pSetup->Unregister();
-        hr = pSetup->Register();
+        // Removing an earlier registration that is not there is no failure; any other is.
+        hr = pSetup->Unregister();
+        if (SUCCEEDED(hr) || hr == kFileNotFound) hr = pSetup->Register();
         pSetup->Release();
         if (FAILED(hr)) break;
     }

@@ -100,6 +100,24 @@ TEST(MemAllocatorProperties, NegativePrefixIsRefused) {
     EXPECT_EQ(a.Set(2, 100, 1, -16), E_INVALIDARG);
 }
 
+// Buffers, slots and the whole block stay within 32-bit sizes; a request past them is refused,
+// not wrapped round into a small block.
+TEST(MemAllocatorProperties, SizesPastTheLimitAreRefused) {
+    Allocator a;
+    EXPECT_EQ(a.Set(1, 0x7FFFFFFF, 16), E_INVALIDARG) << "the grown buffer passes the limit";
+    ALLOCATOR_PROPERTIES actual;
+    ASSERT_EQ(a.Set(1, 0x7FFFFFFF, 1, 1, &actual), S_OK);
+    EXPECT_EQ(actual.cbBuffer, 0x7FFFFFFF);
+    EXPECT_EQ(a.alloc->Commit(), E_OUTOFMEMORY) << "buffer and prefix pass the limit";
+    ASSERT_EQ(a.Set(4, 0x40000000), S_OK);
+    EXPECT_EQ(a.alloc->Commit(), E_OUTOFMEMORY) << "the block passes the limit";
+    IMediaSample* s = nullptr;
+    EXPECT_EQ(a.alloc->GetBuffer(&s, nullptr, nullptr, AM_GBF_NOWAIT), VFW_E_NOT_COMMITTED);
+    ASSERT_EQ(a.Set(2, 100), S_OK);
+    EXPECT_EQ(a.alloc->Commit(), S_OK) << "a failed commit leaves the allocator usable";
+    a.alloc->Decommit();
+}
+
 TEST(MemAllocatorCommit, NeedsPropertiesFirst) {
     Allocator a;
     EXPECT_EQ(a.alloc->Commit(), VFW_E_SIZENOTSET);

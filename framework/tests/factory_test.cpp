@@ -26,7 +26,7 @@ class Factory : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        for (REFCLSID clsid : {CLSID_TestAggregatable, CLSID_TestFilter, CLSID_TestNeedsOwner})
+        for (REFCLSID clsid : {CLSID_TestAggregatable, CLSID_TestFilter, CLSID_TestNeedsOwner, CLSID_TestRegisteredOnly})
             ASSERT_EQ(FileClass(clsid, kModule), ERROR_SUCCESS);
         ASSERT_EQ(FileClass(CLSID_TestSecond, kModule2), ERROR_SUCCESS);
     }
@@ -113,7 +113,32 @@ TEST_F(Factory, CreationHookFailuresAreReturnedAndLeaveNoObject) {
               VFW_E_NEED_OWNER);
 }
 
-TEST_F(Factory, ModuleStaysWhileObjectsOrLocksLiveAndIsClosedWhenIdle) {
+TEST_F(Factory, AClassWithoutACreationHookMakesNoObjects) {
+    IClassFactory* pCF = GetFactory(CLSID_TestRegisteredOnly);
+    ASSERT_NE(pCF, nullptr);
+    LONG baseline = ObjectsActive(kModule);
+    void* p = reinterpret_cast<void*>(1);
+    EXPECT_EQ(pCF->CreateInstance(nullptr, IID_IUnknown, &p), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(ObjectsActive(kModule), baseline);
+    pCF->Release();
+    EXPECT_EQ(CoCreateInstance(CLSID_TestRegisteredOnly, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &p),
+              CLASS_E_CLASSNOTAVAILABLE);
+}
+
+TEST_F(Factory, AFactoryThatCannotBeAllocatedIsOutOfMemory) {
+    GetFactory(CLSID_TestAggregatable)->Release(); // loads the module
+    auto* failNew = LoadedSymbol<void(bool)>(kModule, "YraTestFailNothrowNew");
+    ASSERT_NE(failNew, nullptr);
+    failNew(true);
+    void* p = reinterpret_cast<void*>(1);
+    HRESULT hr = CoGetClassObject(CLSID_TestAggregatable, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &p);
+    failNew(false);
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    EXPECT_EQ(p, nullptr);
+}
+
+TEST_F(Factory, ModuleAnswersBusyWhileObjectsOrLocksLiveAndStaysLoadedWhenIdle) {
     ITestProbe* pProbe = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_TestAggregatable, nullptr, CLSCTX_INPROC_SERVER, IID_ITestProbe,
                                reinterpret_cast<void**>(&pProbe)),
@@ -136,7 +161,30 @@ TEST_F(Factory, ModuleStaysWhileObjectsOrLocksLiveAndIsClosedWhenIdle) {
     pCF->Release();
     EXPECT_EQ(CanUnloadNow(kModule), S_OK);
     CoFreeUnusedLibraries();
-    EXPECT_FALSE(IsLoaded(kModule));
+    EXPECT_TRUE(IsLoaded(kModule));
+}
+
+// The last release counts its object gone before it has returned out of the module: freeing
+// unused modules at that moment must not take the code from under it.
+TEST_F(Factory, FreeingModulesWhileALastReleaseIsStillReturningKeepsTheModule) {
+    IClassFactory* pCF = GetFactory(CLSID_TestAggregatable);
+    ASSERT_NE(pCF, nullptr);
+    auto* setMode = LoadedSymbol<void(int)>(kModule, "YraTestSetCreateMode");
+    auto* setAfterRelease = LoadedSymbol<void(void (*)())>(kModule, "YraTestSetAfterRelease");
+    ASSERT_TRUE(setMode && setAfterRelease);
+    setMode(CreateHooked);
+    ITestProbe* pProbe = nullptr;
+    ASSERT_EQ(pCF->CreateInstance(nullptr, IID_ITestProbe, reinterpret_cast<void**>(&pProbe)), S_OK);
+    pCF->Release();
+    static HRESULT s_idle;
+    setAfterRelease([] {
+        s_idle = CanUnloadNow(kModule);
+        CoFreeUnusedLibraries();
+    });
+    EXPECT_EQ(pProbe->Release(), 0u); // returns through the module's code after the hook
+    EXPECT_EQ(s_idle, S_OK) << "the module already answered that it may go";
+    ASSERT_TRUE(IsLoaded(kModule));
+    LoadedSymbol<void(void (*)())>(kModule, "YraTestSetAfterRelease")(nullptr);
 }
 
 TEST_F(Factory, TwoModulesKeepSeparateFrameworkState) {
@@ -168,9 +216,6 @@ TEST_F(Factory, TwoModulesKeepSeparateFrameworkState) {
     pFirst->Release();
     EXPECT_EQ(CanUnloadNow(kModule), S_OK) << "the other module's lock is not ours";
     EXPECT_EQ(CanUnloadNow(kModule2), S_FALSE);
-    CoFreeUnusedLibraries();
-    EXPECT_FALSE(IsLoaded(kModule));
-    EXPECT_TRUE(IsLoaded(kModule2));
     pCF = GetFactory(CLSID_TestSecond);
     pCF->LockServer(FALSE);
     pCF->Release();

@@ -1,6 +1,7 @@
 // What the registration routines write to the registry and remove from it, through the
 // test modules' own entry points and through yra-regsvr.
 #include "framework/tests/module_helpers.h"
+#include "host/builtin_classes.h"
 #include "host/filter_registry.h"
 #include "host/registry_store.h"
 #include "host/utf.h"
@@ -31,7 +32,7 @@ void Snapshot(HKEY parent, const std::u16string& path, Lines& out) {
     for (DWORD i = 0;; ++i) {
         WCHAR name[256];
         DWORD cch = 256, type = 0, size = 0;
-        BYTE data[1024];
+        BYTE data[4096];
         size = sizeof data;
         if (RegEnumValueW(h, i, name, &cch, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
         std::string value = type == REG_SZ ? Utf8(reinterpret_cast<const char16_t*>(data)) : "<type " + std::to_string(type) + ">";
@@ -76,9 +77,94 @@ const std::string kTestFilterData =
     "/" + Text(MEDIASUBTYPE_MPEG2_TRANSPORT) + "; pin name=\"out\" rendered=0 output=1 zero=1 many=0 type=" +
     Text(MEDIATYPE_Video) + "/" + Text(MEDIASUBTYPE_H264) + " type=" + Text(MEDIATYPE_Video) + "/" +
     Text(MEDIASUBTYPE_AVC1);
-const std::string kSecondFilterData = "version=1; merit=0x00600000; pin name=\"audio; \\\"main\\\"\" rendered=0 "
-                                      "output=1 zero=0 many=1 type=" +
-                                      Text(MEDIATYPE_Audio) + "/" + Text(MEDIASUBTYPE_RAW_AAC1);
+const std::string kSecondFilterData =
+    "version=1; merit=0x00600000; pin name=\"audio; \\\"main\\\"\" rendered=0 output=1 zero=0 many=1 type=" +
+    Text(MEDIATYPE_Audio) + "/" + Text(MEDIASUBTYPE_RAW_AAC1) + "; pin name=\"\" rendered=0 output=1 zero=0 many=0 type=" +
+    Text(MEDIATYPE_Video) + "/" + Text(MEDIASUBTYPE_H264) + " type=" + Text(MEDIATYPE_Video) + "/" +
+    Text(MEDIASUBTYPE_AVC1) + "; pin name=\"\" rendered=1 output=0 zero=0 many=0 type=" + Text(MEDIATYPE_Stream) +
+    "/" + Text(MEDIASUBTYPE_MPEG2_PROGRAM);
+
+// Stands a creation function in for one of the host's built-in classes while it lives.
+class ClassOverride {
+public:
+    ClassOverride(REFCLSID clsid, host::CreateBuiltinFn create)
+        : m_clsid(clsid), m_previous(host::FindBuiltinClass(clsid)) {
+        host::RegisterBuiltinClass(clsid, create);
+    }
+    ~ClassOverride() { host::RegisterBuiltinClass(m_clsid, m_previous); }
+    ClassOverride(const ClassOverride&) = delete;
+    ClassOverride& operator=(const ClassOverride&) = delete;
+    host::CreateBuiltinFn Previous() const { return m_previous; }
+
+private:
+    CLSID m_clsid;
+    host::CreateBuiltinFn m_previous;
+};
+
+HRESULT NoMapper2(IUnknown*, REFIID, void** ppv) {
+    *ppv = nullptr;
+    return REGDB_E_CLASSNOTREG;
+}
+
+// The older mapper, answering "not found" to the n-th pin type it is given (counting from 1).
+class TypeRefusingMapper final : public IFilterMapper {
+public:
+    static inline host::CreateBuiltinFn s_real = nullptr;
+    static inline int s_refuseType = 0;
+
+    static HRESULT Create(IUnknown* outer, REFIID riid, void** ppv) {
+        IFilterMapper* real = nullptr;
+        HRESULT hr = s_real(outer, IID_IFilterMapper, reinterpret_cast<void**>(&real));
+        if (FAILED(hr)) return hr;
+        auto* p = new TypeRefusingMapper(real);
+        hr = p->QueryInterface(riid, ppv);
+        p->Release();
+        return hr;
+    }
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (riid != IID_IUnknown && riid != IID_IFilterMapper) return E_NOINTERFACE;
+        *ppv = static_cast<IFilterMapper*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override {
+        ULONG n = --m_refs;
+        if (n == 0) delete this;
+        return n;
+    }
+    HRESULT RegisterFilter(CLSID clsid, LPCWSTR name, DWORD merit) override {
+        return m_real->RegisterFilter(clsid, name, merit);
+    }
+    HRESULT RegisterFilterInstance(CLSID clsid, LPCWSTR name, CLSID* mrid) override {
+        return m_real->RegisterFilterInstance(clsid, name, mrid);
+    }
+    HRESULT RegisterPin(CLSID filter, LPCWSTR name, BOOL rendered, BOOL output, BOOL zero, BOOL many,
+                        CLSID connectsToFilter, LPCWSTR connectsToPin) override {
+        return m_real->RegisterPin(filter, name, rendered, output, zero, many, connectsToFilter, connectsToPin);
+    }
+    HRESULT RegisterPinType(CLSID filter, LPCWSTR name, CLSID major, CLSID sub) override {
+        if (++m_types == s_refuseType) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        return m_real->RegisterPinType(filter, name, major, sub);
+    }
+    HRESULT UnregisterFilter(CLSID filter) override { return m_real->UnregisterFilter(filter); }
+    HRESULT UnregisterFilterInstance(CLSID mrid) override { return m_real->UnregisterFilterInstance(mrid); }
+    HRESULT UnregisterPin(CLSID filter, LPCWSTR name) override { return m_real->UnregisterPin(filter, name); }
+    HRESULT EnumMatchingFilters(IEnumRegFilters** ppEnum, DWORD merit, BOOL inputNeeded, CLSID inMajor,
+                                CLSID inSub, BOOL render, BOOL outputNeeded, CLSID outMajor,
+                                CLSID outSub) override {
+        return m_real->EnumMatchingFilters(ppEnum, merit, inputNeeded, inMajor, inSub, render, outputNeeded,
+                                           outMajor, outSub);
+    }
+
+private:
+    explicit TypeRefusingMapper(IFilterMapper* real) : m_real(real) { m_refs = 1; }
+    ~TypeRefusingMapper() { m_real->Release(); }
+    IFilterMapper* m_real;
+    ULONG m_refs = 0;
+    int m_types = 0;
+};
 
 class Registration : public ::testing::Test {
 protected:
@@ -109,6 +195,7 @@ TEST_F(Registration, ServersAndSetupWriteExactlyTheirEntriesAndRemoveThemAgain) 
                              ServerLines(CLSID_TestAggregatable, "YRA Test Aggregatable", path),
                              ServerLines(CLSID_TestFilter, "YRA Test Filter", path),
                              ServerLines(CLSID_TestNeedsOwner, "YRA Test Needs Owner", path),
+                             ServerLines(CLSID_TestRegisteredOnly, "YRA Test Registered Only", path),
                              {kCategory, kCategory + "\\Instance"},
                              FilterLines(CLSID_TestFilter, "YRA Test Filter", kTestFilterData)});
     std::sort(expected.begin(), expected.end());
@@ -150,6 +237,72 @@ TEST_F(Registration, FiltersWithMapperWriteServerAndFilterEntries) {
     EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
     // Nothing left to remove: the mapper's "not found" is no failure, the missing class key is.
     EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(Registration, WithoutTheNewerMapperTheOlderOneGetsEveryPinAndType) {
+    ClassOverride noMapper2(CLSID_FilterMapper2, &NoMapper2);
+    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
+    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK); // again: the earlier record is replaced
+    Lines expected = Concat({{"CLSID"},
+                             ServerLines(CLSID_TestSecond, "YRA Test Second", RealPath(kModule2)),
+                             {kCategory, kCategory + "\\Instance"},
+                             FilterLines(CLSID_TestSecond, "YRA Test Second", kSecondFilterData)});
+    std::sort(expected.begin(), expected.end());
+    Lines actual = ClassesRoot();
+    std::sort(actual.begin(), actual.end());
+    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), S_OK);
+    EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
+}
+
+TEST_F(Registration, APinTypeTheOlderMapperCannotFindFailsTheRegistration) {
+    ClassOverride noMapper2(CLSID_FilterMapper2, &NoMapper2);
+    ClassOverride refusing(CLSID_FilterMapper, &TypeRefusingMapper::Create);
+    TypeRefusingMapper::s_real = refusing.Previous();
+    TypeRefusingMapper::s_refuseType = 2; // the unnamed output pin's first type
+    EXPECT_EQ(Call(m_h2, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    host::RegisteredFilter filter;
+    ASSERT_EQ(host::ReadRegisteredFilter(nullptr, nullptr, CLSID_TestSecond, &filter), S_OK);
+    EXPECT_EQ(filter.pins.size(), 2u) << "nothing after the refusal was registered";
+    TypeRefusingMapper::s_refuseType = 0;
+}
+
+TEST_F(Registration, ASetupUnregisterFailureOtherThanNotFoundStopsRegistration) {
+    auto setResults = reinterpret_cast<void (*)(HRESULT, HRESULT)>(dlsym(m_h1, "YraTestSetSetupResults"));
+    ASSERT_NE(setResults, nullptr);
+    setResults(S_OK, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Call(m_h1, "DllRegisterServer"), S_OK) << "nothing to remove is no failure";
+    setResults(S_OK, E_ACCESSDENIED);
+    EXPECT_EQ(Call(m_h1, "DllRegisterServer"), E_ACCESSDENIED);
+    // The walk stopped at the filter: the classes after it were not registered.
+    HKEY h = nullptr;
+    std::u16string last = u"CLSID\\" + GuidText(CLSID_TestRegisteredOnly);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, (last + u"\\InprocServer32").c_str());
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, last.c_str());
+    EXPECT_EQ(Call(m_h1, "DllRegisterServer"), E_ACCESSDENIED);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, last.c_str(), 0, KEY_READ, &h), ERROR_FILE_NOT_FOUND);
+    setResults(E_FAIL, S_OK);
+    EXPECT_EQ(Call(m_h1, "DllRegisterServer"), E_FAIL);
+    setResults(S_OK, S_OK);
+}
+
+TEST_F(Registration, UnregisteringWalksTheTemplatesFromTheLastToTheFirst) {
+    auto setResults = reinterpret_cast<void (*)(HRESULT, HRESULT)>(dlsym(m_h1, "YraTestSetSetupResults"));
+    ASSERT_NE(setResults, nullptr);
+    ASSERT_EQ(Call(m_h1, "DllRegisterServer"), S_OK);
+    setResults(S_OK, E_ACCESSDENIED);
+    EXPECT_EQ(Call(m_h1, "DllUnregisterServer"), E_ACCESSDENIED);
+    setResults(S_OK, S_OK);
+    // The two templates after the filter went before it refused; the two before it stay.
+    HKEY h = nullptr;
+    for (REFCLSID gone : {CLSID_TestNeedsOwner, CLSID_TestRegisteredOnly})
+        EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, (u"CLSID\\" + GuidText(gone)).c_str(), 0, KEY_READ, &h),
+                  ERROR_FILE_NOT_FOUND);
+    for (REFCLSID kept : {CLSID_TestAggregatable, CLSID_TestFilter}) {
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, (u"CLSID\\" + GuidText(kept)).c_str(), 0, KEY_READ, &h),
+                  ERROR_SUCCESS);
+        RegCloseKey(h);
+    }
 }
 
 TEST_F(Registration, OnlyTemplatesWithSetupDataReachTheMapper) {

@@ -133,6 +133,18 @@ TEST_F(SampleTest, MediaTypeIsACopyBothWays) {
     ASSERT_EQ(pmt->cbFormat, 4u);
     EXPECT_EQ(pmt->pbFormat[0], 1);
     DeleteMediaType(pmt);
+
+    // The sample's own type, as GetProperties hands it out, may be given back.
+    AM_SAMPLE2_PROPERTIES props;
+    ASSERT_EQ(sample2->GetProperties(sizeof(props), reinterpret_cast<BYTE*>(&props)), S_OK);
+    ASSERT_NE(props.pMediaType, nullptr);
+    ASSERT_EQ(sample->SetMediaType(props.pMediaType), S_OK);
+    ASSERT_EQ(sample->GetMediaType(&pmt), S_OK);
+    EXPECT_EQ(pmt->majortype, MEDIATYPE_Audio);
+    ASSERT_EQ(pmt->cbFormat, 4u);
+    EXPECT_EQ(pmt->pbFormat[3], 4);
+    DeleteMediaType(pmt);
+
     ASSERT_EQ(sample->SetMediaType(nullptr), S_OK);
     EXPECT_EQ(sample->GetMediaType(&pmt), S_FALSE);
 }

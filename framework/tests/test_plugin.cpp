@@ -1,12 +1,32 @@
 // First test module: an aggregatable class, a filter class that registers itself through
-// IAMovieSetup, and a class that cannot live without an owner.
+// IAMovieSetup, a class that cannot live without an owner, and a class that is only registered.
 #include "framework/registration.h"
 #include "test_object.h"
+
+#include <new>
 
 namespace {
 
 int g_createMode = CreateNormally;
 int g_initCalls = 0;
+// What the filter's own registration answers instead of doing its work; S_OK does the work.
+HRESULT g_setupRegisterResult = S_OK;
+HRESULT g_setupUnregisterResult = S_OK;
+bool g_failNothrowNew = false;
+// Called after an object of this module was released and deleted, still inside its release.
+void (*g_afterRelease)() = nullptr;
+
+// An object whose last release runs a hook on the way out, while its module's code still runs.
+class CHookedObject final : public CTestObject {
+public:
+    explicit CHookedObject(LPUNKNOWN pUnk) : CTestObject(u"Hooked", pUnk) {}
+    ULONG NonDelegatingRelease() override {
+        void (*pfnAfter)() = g_afterRelease;
+        ULONG n = CTestObject::NonDelegatingRelease();
+        if (n == 0 && pfnAfter) pfnAfter();
+        return n;
+    }
+};
 
 class CTestFilter final : public CTestObject, public IAMovieSetup {
 public:
@@ -41,6 +61,7 @@ HRESULT WithMapper(HRESULT (*use)(IFilterMapper2*)) {
 }
 
 HRESULT CTestFilter::Register() {
+    if (g_setupRegisterResult != S_OK) return g_setupRegisterResult;
     return WithMapper([](IFilterMapper2* pFM2) {
         REGFILTER2 rf2{};
         rf2.dwVersion = 1;
@@ -52,6 +73,7 @@ HRESULT CTestFilter::Register() {
 }
 
 HRESULT CTestFilter::Unregister() {
+    if (g_setupUnregisterResult != S_OK) return g_setupUnregisterResult;
     return WithMapper([](IFilterMapper2* pFM2) { return pFM2->UnregisterFilter(nullptr, nullptr, CLSID_TestFilter); });
 }
 
@@ -60,6 +82,7 @@ CUnknown* CreateAggregatable(LPUNKNOWN pUnk, HRESULT* phr) {
     case CreateNothing: return nullptr;
     case CreateNothingWithError: *phr = E_ABORT; return nullptr;
     case CreateWithError: *phr = E_ABORT; break;
+    case CreateHooked: return new CHookedObject(pUnk);
     default: break;
     }
     return new CTestObject(u"Aggregatable", pUnk);
@@ -85,6 +108,7 @@ const FactoryTemplate g_FactoryTemplates[] = {
     {u"YRA Test Aggregatable", &CLSID_TestAggregatable, CreateAggregatable, CountInit, nullptr},
     {u"YRA Test Filter", &CLSID_TestFilter, CreateFilter, nullptr, &kSetupFilter},
     {u"YRA Test Needs Owner", &CLSID_TestNeedsOwner, CreateNeedsOwner, nullptr, nullptr},
+    {u"YRA Test Registered Only", &CLSID_TestRegisteredOnly, nullptr, nullptr, nullptr},
 };
 const int g_cTemplates = sizeof(g_FactoryTemplates) / sizeof(g_FactoryTemplates[0]);
 
@@ -99,3 +123,20 @@ YRA_TEST_EXPORT HRESULT YraTestRegisterFiltersWithMapper(BOOL bRegister) {
     return RegisterFiltersWithMapper(bRegister);
 }
 YRA_TEST_EXPORT HRESULT YraTestUnregisterServerEntries() { return UnregisterServerEntries(); }
+YRA_TEST_EXPORT void YraTestSetSetupResults(HRESULT hrRegister, HRESULT hrUnregister) {
+    g_setupRegisterResult = hrRegister;
+    g_setupUnregisterResult = hrUnregister;
+}
+YRA_TEST_EXPORT void YraTestFailNothrowNew(bool bFail) { g_failNothrowNew = bFail; }
+YRA_TEST_EXPORT void YraTestSetAfterRelease(void (*pfn)()) { g_afterRelease = pfn; }
+
+// This module's own nothrow allocation (the module binds its calls to it), which a test can make
+// fail.
+void* operator new(std::size_t cb, const std::nothrow_t&) noexcept {
+    if (g_failNothrowNew) return nullptr;
+    try {
+        return ::operator new(cb);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}

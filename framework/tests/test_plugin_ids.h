@@ -7,6 +7,7 @@ YRA_DEFINE_GUID(CLSID_TestAggregatable, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 
 YRA_DEFINE_GUID(CLSID_TestFilter, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x00, 0x02);
 YRA_DEFINE_GUID(CLSID_TestNeedsOwner, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x00, 0x03);
 YRA_DEFINE_GUID(CLSID_TestSecond, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x00, 0x04);
+YRA_DEFINE_GUID(CLSID_TestRegisteredOnly, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x00, 0x05);
 YRA_DEFINE_GUID(IID_ITestProbe, 0x6B0E3A10, 0x51C2, 0x4F7A, 0x9D, 0x3E, 0x21, 0x44, 0x8A, 0x10, 0x01, 0x00);
 
 // Answered by every test object: tells which module made it.
@@ -19,4 +20,10 @@ protected:
 };
 
 // How the first module's aggregatable class's creation hook behaves (YraTestSetCreateMode).
-enum TestCreateMode { CreateNormally = 0, CreateNothing = 1, CreateNothingWithError = 2, CreateWithError = 3 };
+enum TestCreateMode {
+    CreateNormally = 0,
+    CreateNothing = 1,
+    CreateNothingWithError = 2,
+    CreateWithError = 3,
+    CreateHooked = 4, // an object whose last release runs the module's after-release hook
+};

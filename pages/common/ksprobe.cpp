@@ -21,12 +21,13 @@ HRESULT TakeKsInterfaces(IUnknown* pUnknown, IKsControl** ppKsControl, IKsProper
     // Connecting again without a disconnect would otherwise lose the earlier references.
     ReleaseKsInterfaces(ppKsControl, ppKsPropertySet);
     HRESULT hr = pUnknown->QueryInterface(IID_IKsControl, reinterpret_cast<void**>(ppKsControl));
-    if (FAILED(hr)) {
-        *ppKsControl = nullptr;
-        return hr;
-    }
+    if (FAILED(hr)) *ppKsControl = nullptr;
+    // An object that claims success without an interface has not given us one.
+    else if (!*ppKsControl) hr = E_NOINTERFACE;
+    if (FAILED(hr)) return hr;
     hr = pUnknown->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void**>(ppKsPropertySet));
     if (FAILED(hr)) *ppKsPropertySet = nullptr;
+    else if (!*ppKsPropertySet) hr = E_NOINTERFACE;
     return hr;
 }
 

@@ -40,7 +40,8 @@ public:
                         CLSID ConnectsToFilter, LPCWSTR ConnectsToPin) override {
         if (!Name) return E_POINTER;
         return Update(Filter, [&](RegisteredFilter& filter) {
-            RegisteredPin* pin = FindPin(filter, Name);
+            // A pin without a name cannot be named again, so each one is a pin of its own.
+            RegisteredPin* pin = *Name ? FindPin(filter, Name) : nullptr;
             if (!pin) pin = &filter.pins.emplace_back();
             *pin = RegisteredPin{};
             pin->name = Name;
@@ -86,9 +87,11 @@ public:
     }
 
 private:
+    // The pin of that name registered last, so that an unnamed pin's types go to the unnamed
+    // pin registered just before them.
     static RegisteredPin* FindPin(RegisteredFilter& filter, std::u16string_view name) {
-        for (RegisteredPin& pin : filter.pins)
-            if (SameName(pin.name, name)) return &pin;
+        for (auto it = filter.pins.rbegin(); it != filter.pins.rend(); ++it)
+            if (SameName(it->name, name)) return &*it;
         return nullptr;
     }
 

@@ -1,6 +1,6 @@
 // Classes served by plug-in modules named in the registry under
 // HKEY_CLASSES_ROOT\CLSID\{clsid}\InprocServer32. A module stays open once it has served a
-// class, until CoFreeUnusedLibraries finds it idle.
+// class, until the process ends.
 #include "class_lookup.h"
 #include "host/module_loader.h"
 #include "host/utf.h"
@@ -17,12 +17,10 @@ namespace host {
 namespace {
 
 using GetClassObjectFn = HRESULT (*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFn = HRESULT (*)();
 
 struct Module {
     void* handle;
     GetClassObjectFn getClassObject;
-    CanUnloadNowFn canUnloadNow;
 };
 
 // Recursive: a module's load hook or factory may itself create classes by id.
@@ -77,8 +75,7 @@ HRESULT OpenModule(const std::string& path, Module** module) {
         ::dlclose(handle);
         return CO_E_ERRORINDLL;
     }
-    auto canUnloadNow = reinterpret_cast<CanUnloadNowFn>(::dlsym(handle, "DllCanUnloadNow"));
-    g_modules.push_back(Module{handle, getClassObject, canUnloadNow});
+    g_modules.push_back(Module{handle, getClassObject});
     *module = &g_modules.back();
     return S_OK;
 }
@@ -89,8 +86,8 @@ HRESULT GetRegisteredClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     *ppv = nullptr;
     std::string path;
     if (HRESULT hr = ServerPath(rclsid, &path); FAILED(hr)) return hr;
-    // Held across the call so that CoFreeUnusedLibraries on another thread cannot close the
-    // module before its factory exists (a live factory keeps the module busy).
+    // Held across the call: a module's load hook or factory may create classes too, and two
+    // threads opening one module keep one cache entry.
     std::lock_guard<std::recursive_mutex> hold(g_lock);
     Module* module = nullptr;
     if (HRESULT hr = OpenModule(path, &module); FAILED(hr)) return hr;
@@ -98,15 +95,10 @@ HRESULT GetRegisteredClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 }
 
 void FreeUnusedRegisteredModules() {
-    std::lock_guard<std::recursive_mutex> hold(g_lock);
-    for (auto it = g_modules.begin(); it != g_modules.end();) {
-        if (it->canUnloadNow && it->canUnloadNow() == S_OK) {
-            ::dlclose(it->handle);
-            it = g_modules.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    // Nothing is closed. A module that answers DllCanUnloadNow with S_OK may still be running:
+    // its last object's release has counted the object gone but not yet returned into the
+    // caller. No answer of the module can tell when that return is over, so a module is never
+    // closed under a thread that may be inside it: it stays until the process ends.
 }
 
 std::string LastModuleLoadError() { return t_loadError; }
