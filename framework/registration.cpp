@@ -149,7 +149,8 @@ HRESULT RegisterWithMapper(IFilterMapper* pFM, const FactoryTemplate& t, BOOL bR
         const AMOVIESETUP_PIN& pin = pSetup->lpPin[p];
         LPCWSTR pszPin = pin.strName ? pin.strName : u"";
         hr = pFM->RegisterPin(*t.m_ClsID, pszPin, pin.bRendered, pin.bOutput, pin.bZero, pin.bMany,
-                              pin.clsConnectsToFilter ? *pin.clsConnectsToFilter : CLSID_NULL, pin.strConnectsToPin);
+                              pin.clsConnectsToFilter ? *pin.clsConnectsToFilter : CLSID_NULL,
+                              pin.strConnectsToPin);
         for (UINT m = 0; SUCCEEDED(hr) && m < pin.nMediaTypes; ++m) {
             const AMOVIESETUP_MEDIATYPE& mt = pin.lpMediaType[m];
             hr = pFM->RegisterPinType(*t.m_ClsID, pszPin, mt.clsMajorType ? *mt.clsMajorType : CLSID_NULL,

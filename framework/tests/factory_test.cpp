@@ -26,7 +26,8 @@ class Factory : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        for (REFCLSID clsid : {CLSID_TestAggregatable, CLSID_TestFilter, CLSID_TestNeedsOwner, CLSID_TestRegisteredOnly})
+        for (REFCLSID clsid :
+             {CLSID_TestAggregatable, CLSID_TestFilter, CLSID_TestNeedsOwner, CLSID_TestRegisteredOnly})
             ASSERT_EQ(FileClass(clsid, kModule), ERROR_SUCCESS);
         ASSERT_EQ(FileClass(CLSID_TestSecond, kModule2), ERROR_SUCCESS);
     }
@@ -132,7 +133,8 @@ TEST_F(Factory, AFactoryThatCannotBeAllocatedIsOutOfMemory) {
     ASSERT_NE(failNew, nullptr);
     failNew(true);
     void* p = reinterpret_cast<void*>(1);
-    HRESULT hr = CoGetClassObject(CLSID_TestAggregatable, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &p);
+    HRESULT hr =
+        CoGetClassObject(CLSID_TestAggregatable, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, &p);
     failNew(false);
     EXPECT_EQ(hr, E_OUTOFMEMORY);
     EXPECT_EQ(p, nullptr);

@@ -79,10 +79,11 @@ const std::string kTestFilterData =
     Text(MEDIASUBTYPE_AVC1);
 const std::string kSecondFilterData =
     "version=1; merit=0x00600000; pin name=\"audio; \\\"main\\\"\" rendered=0 output=1 zero=0 many=1 type=" +
-    Text(MEDIATYPE_Audio) + "/" + Text(MEDIASUBTYPE_RAW_AAC1) + "; pin name=\"\" rendered=0 output=1 zero=0 many=0 type=" +
-    Text(MEDIATYPE_Video) + "/" + Text(MEDIASUBTYPE_H264) + " type=" + Text(MEDIATYPE_Video) + "/" +
-    Text(MEDIASUBTYPE_AVC1) + "; pin name=\"\" rendered=1 output=0 zero=0 many=0 type=" + Text(MEDIATYPE_Stream) +
-    "/" + Text(MEDIASUBTYPE_MPEG2_PROGRAM);
+    Text(MEDIATYPE_Audio) + "/" + Text(MEDIASUBTYPE_RAW_AAC1) +
+    "; pin name=\"\" rendered=0 output=1 zero=0 many=0 type=" + Text(MEDIATYPE_Video) + "/" +
+    Text(MEDIASUBTYPE_H264) + " type=" + Text(MEDIATYPE_Video) + "/" + Text(MEDIASUBTYPE_AVC1) +
+    "; pin name=\"\" rendered=1 output=0 zero=0 many=0 type=" + Text(MEDIATYPE_Stream) + "/" +
+    Text(MEDIASUBTYPE_MPEG2_PROGRAM);
 
 // Stands a creation function in for one of the host's built-in classes while it lives.
 class ClassOverride {
@@ -142,7 +143,8 @@ public:
     }
     HRESULT RegisterPin(CLSID filter, LPCWSTR name, BOOL rendered, BOOL output, BOOL zero, BOOL many,
                         CLSID connectsToFilter, LPCWSTR connectsToPin) override {
-        return m_real->RegisterPin(filter, name, rendered, output, zero, many, connectsToFilter, connectsToPin);
+        return m_real->RegisterPin(filter, name, rendered, output, zero, many, connectsToFilter,
+                                   connectsToPin);
     }
     HRESULT RegisterPinType(CLSID filter, LPCWSTR name, CLSID major, CLSID sub) override {
         if (++m_types == s_refuseType) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);

@@ -8,7 +8,7 @@ namespace {
 WCHAR g_szNoName[] = u"";
 const AMOVIESETUP_MEDIATYPE kTypes[] = {{&MEDIATYPE_Audio, &MEDIASUBTYPE_RAW_AAC1}};
 const AMOVIESETUP_MEDIATYPE kVideoTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_H264},
-                                               {&MEDIATYPE_Video, &MEDIASUBTYPE_AVC1}};
+                                             {&MEDIATYPE_Video, &MEDIASUBTYPE_AVC1}};
 const AMOVIESETUP_MEDIATYPE kStreamTypes[] = {{&MEDIATYPE_Stream, &MEDIASUBTYPE_MPEG2_PROGRAM}};
 const AMOVIESETUP_PIN kPins[] = {
     {const_cast<LPWSTR>(u"audio; \"main\""), FALSE, TRUE, FALSE, TRUE, &CLSID_NULL, nullptr, 1, kTypes},
