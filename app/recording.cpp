@@ -108,8 +108,12 @@ HRESULT CYRA_HD_Capture_APDlg::CreateDSGraph(int nIndex) {
     hr = graph.pBuilder->SetFiltergraph(graph.pGraph);
     if (FAILED(hr)) return hr;
     hr = graph.pGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&graph.pControl));
-    if (FAILED(hr)) return hr;
-    return S_OK;
+    if (FAILED(hr)) {
+        graph.pControl = nullptr;
+        return hr;
+    }
+    // A graph that claims the run control without giving it cannot be run.
+    return graph.pControl ? S_OK : E_NOINTERFACE;
 }
 
 HRESULT CYRA_HD_Capture_APDlg::DestroyDSGraph(int nIndex) {

@@ -19,7 +19,8 @@ HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pPin, IMemAllocator** ppAl
     if (prop.cbAlign == 0) prop.cbAlign = 1;
 
     HRESULT hr = pPin->GetAllocator(ppAlloc);
-    if (SUCCEEDED(hr)) {
+    // An allocator claimed but not given is no allocator: make one of our own.
+    if (SUCCEEDED(hr) && *ppAlloc) {
         hr = DecideBufferSize(*ppAlloc, &prop);
         if (SUCCEEDED(hr)) {
             hr = pPin->NotifyAllocator(*ppAlloc, FALSE);
@@ -82,7 +83,11 @@ HRESULT CBaseOutputPin::CheckConnect(IPin* pPin) {
     HRESULT hr = CBasePin::CheckConnect(pPin);
     if (FAILED(hr)) return hr;
     SafeRelease(m_pInputPin);
-    return pPin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&m_pInputPin));
+    hr = pPin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&m_pInputPin));
+    if (FAILED(hr)) m_pInputPin = nullptr;
+    // A pin that claims success without the interface cannot take samples.
+    else if (!m_pInputPin) hr = E_NOINTERFACE;
+    return hr;
 }
 
 HRESULT CBaseOutputPin::BreakConnect() {

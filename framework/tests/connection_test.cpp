@@ -223,6 +223,29 @@ TEST_F(ConnectionTest, OutputFallsBackToItsOwnAllocator) {
     EXPECT_EQ(props.cbAlign, 1); // no requirements: alignment 1
 }
 
+// A downstream pin that claims success without giving the interface has given nothing.
+TEST_F(ConnectionTest, InterfacesClaimedButNotGivenCountAsRefused) {
+    in->b.offered = {MakeType(MEDIATYPE_Stream, 1)};
+    in->bClaimNoAllocator = true;
+    ASSERT_EQ(out->Connect(in, nullptr), S_OK);
+    EXPECT_EQ(out->cInitAllocator, 1) << "the pin's own allocator stands in";
+    ASSERT_NE(out->Allocator(), nullptr);
+    EXPECT_EQ(in->Allocator(), out->Allocator());
+
+    // Connected, the input pin now claims IMemInputPin without giving it: its filter's
+    // downstream cannot be asked whether it blocks, so blocking is assumed.
+    in->bClaimNoMemInput = true;
+    in->canBlock = S_FALSE;
+    CTestInputPin* upIn = up->AddInput(u"up in", "up in");
+    EXPECT_EQ(upIn->ReceiveCanBlock(), S_OK);
+    ASSERT_EQ(out->Disconnect(), S_OK);
+    ASSERT_EQ(in->Disconnect(), S_OK);
+
+    EXPECT_TRUE(FAILED(out->Connect(in, nullptr)));
+    EXPECT_FALSE(out->IsConnected());
+    EXPECT_FALSE(in->IsConnected());
+}
+
 TEST_F(ConnectionTest, WhenNeitherAllocatorSuitsTheConnectionFails) {
     CMediaType mt = MakeType(MEDIATYPE_Stream, 1);
     out->hrDecideBufferSize = E_FAIL;

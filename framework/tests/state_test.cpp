@@ -1,6 +1,11 @@
+#include "host/filter_registry.h"
+#include "host/registry_store.h"
 #include "test_filters.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -168,6 +173,61 @@ TEST(FilterGraphMembership, JoiningKeepsNameAndSinkWithoutReferences) {
     EXPECT_EQ(info.pGraph, nullptr);
     EXPECT_EQ(f->NotifyEvent(EC_COMPLETE, S_OK, 0), E_NOTIMPL);
     EXPECT_EQ(graph.refs, 1);
+    EXPECT_EQ(f->Release(), 0u);
+}
+
+TEST(FilterGraphMembership, AGraphThatClaimsInterfacesWithoutGivingThemIsUsedWithoutThem) {
+    CTestFilter* f = CTestFilter::Create();
+    CTestOutputPin* out = f->AddOutput(u"out", "out");
+    CFakeGraph graph;
+    graph.bClaimNoInterfaces = true;
+    ASSERT_EQ(f->JoinFilterGraph(&graph, u"f"), S_OK);
+    EXPECT_EQ(f->NotifyEvent(EC_COMPLETE, S_OK, 0), E_NOTIMPL) << "no sink";
+    EXPECT_EQ(f->ReconnectPin(out, nullptr), E_NOTIMPL) << "the graph's own reconnection";
+    EXPECT_TRUE(graph.events.empty());
+    EXPECT_EQ(graph.refs, 1);
+    ASSERT_EQ(f->JoinFilterGraph(nullptr, nullptr), S_OK);
+    EXPECT_EQ(f->Release(), 0u);
+}
+
+// A filter's own registration goes through the older mapper, one call per pin and type; only a
+// removal that finds nothing is forgiven.
+TEST(FilterSetup, RegistersEveryPinAndForgivesOnlyNothingToRemove) {
+    YRA_DEFINE_GUID(CLSID_SetupTest, 0x4A7F0C21, 0x9B3D, 0x4E15, 0x8C, 0x6A, 0x2D, 0x51, 0x7E, 0x90, 0x13, 0x01);
+    static WCHAR szNoName[] = u"";
+    static const AMOVIESETUP_MEDIATYPE kTypes[] = {{&MEDIATYPE_Stream, &MEDIASUBTYPE_MPEG2_PROGRAM},
+                                                   {&MEDIATYPE_Stream, &MEDIASUBTYPE_MPEG2_TRANSPORT}};
+    static const AMOVIESETUP_PIN kPins[] = {
+        {szNoName, TRUE, FALSE, FALSE, FALSE, nullptr, nullptr, 2, kTypes},
+        {szNoName, FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 1, kTypes},
+    };
+    static const AMOVIESETUP_FILTER kSetup = {&CLSID_SetupTest, u"Setup Test", MERIT_NORMAL, 2, kPins};
+    ComScope com;
+    CTestFilter* f = CTestFilter::Create();
+    EXPECT_EQ(f->Register(), S_FALSE) << "no setup data";
+    EXPECT_EQ(f->Unregister(), S_FALSE);
+    f->pSetup = &kSetup;
+    EXPECT_EQ(f->Unregister(), S_OK) << "nothing to remove";
+    ASSERT_EQ(f->Register(), S_OK);
+    host::RegisteredFilter filter;
+    ASSERT_EQ(host::ReadRegisteredFilter(nullptr, nullptr, CLSID_SetupTest, &filter), S_OK);
+    EXPECT_EQ(filter.name, u"Setup Test");
+    ASSERT_EQ(filter.pins.size(), 2u);
+    EXPECT_TRUE(filter.pins[0].rendered);
+    EXPECT_EQ(filter.pins[0].types.size(), 2u);
+    EXPECT_TRUE(filter.pins[1].output);
+    EXPECT_EQ(filter.pins[1].types.size(), 1u);
+    ASSERT_EQ(f->Unregister(), S_OK);
+    EXPECT_EQ(host::ReadRegisteredFilter(nullptr, nullptr, CLSID_SetupTest, &filter),
+              HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+
+    // A registry that cannot be read is a real failure both ways.
+    const std::string hive = host::RegistryHivePath(HKEY_CLASSES_ROOT);
+    std::filesystem::create_directories(std::filesystem::path(hive).parent_path());
+    std::ofstream(hive) << "not a hive\n";
+    EXPECT_EQ(f->Register(), HRESULT_FROM_WIN32(ERROR_BADDB));
+    EXPECT_EQ(f->Unregister(), HRESULT_FROM_WIN32(ERROR_BADDB));
+    std::filesystem::remove(hive);
     EXPECT_EQ(f->Release(), 0u);
 }
 

@@ -47,8 +47,20 @@ HRESULT CTestOutputPin::InitAllocator(IMemAllocator** ppAlloc) {
     return CBaseOutputPin::InitAllocator(ppAlloc);
 }
 
+HRESULT CTestInputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (bClaimNoMemInput && riid == IID_IMemInputPin) {
+        *ppv = nullptr;
+        return S_OK;
+    }
+    return CBaseInputPin::NonDelegatingQueryInterface(riid, ppv);
+}
+
 HRESULT CTestInputPin::GetAllocator(IMemAllocator** ppAllocator) {
     Log("get allocator");
+    if (bClaimNoAllocator) {
+        *ppAllocator = nullptr;
+        return S_OK;
+    }
     if (FAILED(hrGetAllocator)) {
         *ppAllocator = nullptr;
         return hrGetAllocator;
@@ -118,6 +130,7 @@ CBasePin* CTestFilter::GetPin(int n) {
 
 HRESULT CFakeGraph::QueryInterface(REFIID riid, void** ppv) {
     *ppv = nullptr;
+    if (bClaimNoInterfaces && (riid == IID_IMediaEventSink || riid == IID_IFilterGraph2)) return S_OK;
     if (riid == IID_IUnknown || riid == IID_IFilterGraph) {
         *ppv = static_cast<IFilterGraph*>(this);
     } else if (riid == IID_IMediaEventSink && bOfferSink) {

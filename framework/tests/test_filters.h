@@ -110,12 +110,15 @@ public:
     using TTestPin::TTestPin;
 
     HRESULT hrGetAllocator = S_OK;     // a failure here refuses to offer an allocator
+    bool bClaimNoAllocator = false;    // GetAllocator succeeds without an allocator
+    bool bClaimNoMemInput = false;     // a query for IMemInputPin succeeds without the interface
     HRESULT hrNotifyAllocator = S_OK;  // a failure here refuses every allocator
     ALLOCATOR_PROPERTIES requirements{}; // answered by GetAllocatorRequirements when cbAlign set
     int cEndOfStream = 0;
     std::optional<HRESULT> canBlock; // ReceiveCanBlock's answer when set
 
     HRESULT ReceiveCanBlock() override { return canBlock ? *canBlock : CBaseInputPin::ReceiveCanBlock(); }
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
     HRESULT GetAllocator(IMemAllocator** ppAllocator) override;
     HRESULT NotifyAllocator(IMemAllocator* pAllocator, BOOL bReadOnly) override;
     HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES* pProps) override;
@@ -164,6 +167,7 @@ public:
     };
     std::vector<Event> events;
     bool bOfferSink = true;
+    bool bClaimNoInterfaces = false; // queries for the sink and IFilterGraph2 succeed without them
     LONG refs = 1;
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override;

@@ -9,6 +9,7 @@ HRESULT GetObjectPages(IUnknown* object, std::vector<CLSID>* pages) {
     ISpecifyPropertyPages* specify = nullptr;
     HRESULT hr = object->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
     if (FAILED(hr)) return hr;
+    if (!specify) return E_NOINTERFACE; // claimed without being given
     CAUUID list{};
     hr = specify->GetPages(&list);
     specify->Release();
