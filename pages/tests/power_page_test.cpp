@@ -1,5 +1,6 @@
 // The power-line page: the button of the device's code, and a choice written the moment it is
 // made.
+#include "interposed_device.h"
 #include "page_fixture.h"
 #include "pages/power/resource.h"
 
@@ -91,6 +92,41 @@ TEST_F(PowerPageTest, ARefusedChoiceShowsWhatTheDeviceKept) {
     EXPECT_EQ(Writes().size(), 1u);
     EXPECT_EQ(DeviceCode(), 2u);
     EXPECT_EQ(Checked(window), std::vector<int>{IDC_60HZ});
+}
+
+// Checking the device's button sends no command, so the gate is driven another way: the device
+// sends the page a command from inside the read that fills it.
+TEST_F(PowerPageTest, CommandsThatArriveWhileThePageFillsItselfWriteNothing) {
+    device.model->Store(PROPSETID_VIDCAP_VIDEOPROCAMP, kPowerLine, 0, 1);
+    InterposedDevice interposed(device.filter);
+    int commands = 0;
+    interposed.beforeGet = [&](REFGUID set, DWORD id) {
+        if (set != PROPSETID_VIDCAP_VIDEOPROCAMP || id != kPowerLine) return;
+        for (HWND child : host::ui::ChildWindows(parent)) {
+            HWND button = ui::Item(child, IDC_60HZ);
+            if (!button) continue;
+            SendMessageW(child, WM_COMMAND, MAKEWPARAM(IDC_60HZ, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+            ++commands;
+        }
+    };
+    ASSERT_EQ(page->SetPageSite(&site), S_OK);
+    IUnknown* objects[] = {interposed.Object()};
+    ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+    device.model->ClearCalls();
+    ASSERT_EQ(page->Activate(parent, &kPageRect, TRUE), S_OK);
+    EXPECT_EQ(commands, 1) << "the command arrived while the page filled itself";
+    EXPECT_TRUE(Writes().empty());
+    EXPECT_EQ(DeviceCode(), 1u);
+
+    // Filled, the page writes what a command finds chosen.
+    interposed.beforeGet = nullptr;
+    HWND window = host::ui::ChildWindows(parent).back();
+    ASSERT_TRUE(ui::Click(window, IDC_60HZ));
+    EXPECT_EQ(Writes().size(), 1u);
+    EXPECT_EQ(DeviceCode(), 2u);
+    page->Deactivate();
+    page->SetObjects(0, nullptr);
+    EXPECT_EQ(interposed.refs, 1u);
 }
 
 TEST_F(PowerPageTest, ActivationReadsTheCodeAndWritesNothing) {

@@ -1,5 +1,6 @@
 // Which devices each page accepts: the node-2 identification, the power-line support query and
 // the power page's register fallback, against the device model's answers.
+#include "interposed_device.h"
 #include "page_fixture.h"
 
 namespace page_testing {
@@ -79,6 +80,38 @@ TEST_F(ProbeTest, MissingInterfacesEndTheConnectionWithTheQuerysCode) {
         EXPECT_TRUE(noSet.model->Calls().empty());
         page->Release();
     }
+}
+
+TEST_F(ProbeTest, AnInterfaceClaimedButNotGivenIsMissing) {
+    for (REFCLSID clsid : {CLSID_VideoControlPage, CLSID_PowerLinePage}) {
+        for (REFIID iid : {IID_IKsControl, IID_IKsPropertySet}) {
+            Device device;
+            InterposedDevice interposed(device.filter);
+            interposed.claimedOnly = iid;
+            IPropertyPage* page = CreatePage(clsid);
+            IUnknown* objects[] = {interposed.Object()};
+            EXPECT_EQ(page->SetObjects(1, objects), E_NOINTERFACE);
+            EXPECT_TRUE(device.model->Calls().empty());
+            page->Release();
+            EXPECT_EQ(interposed.refs, 1u);
+        }
+    }
+}
+
+TEST_F(ProbeTest, ASupportQueryAnsweringSFalse) {
+    Device video;
+    video.model->Refuse(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, PropertyAccess::QuerySupported, S_FALSE);
+    EXPECT_EQ(ConnectTo(CLSID_VideoControlPage, video), S_FALSE) << "handed on as it came";
+
+    Device power;
+    power.model->Refuse(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, PropertyAccess::QuerySupported, S_FALSE);
+    EXPECT_EQ(ConnectTo(CLSID_PowerLinePage, power), S_OK);
+    EXPECT_EQ(power.Calls(PROPSETID_HDC_DEVICE, 5, PropertyAccess::Get).size(), 1u) << "the register decided";
+
+    Device refused;
+    refused.model->Refuse(PROPSETID_VIDCAP_VIDEOPROCAMP, 13, PropertyAccess::QuerySupported, S_FALSE);
+    refused.model->Refuse(PROPSETID_HDC_DEVICE, 5, PropertyAccess::Get, E_FAIL);
+    EXPECT_EQ(ConnectTo(CLSID_PowerLinePage, refused), E_FAIL);
 }
 
 TEST_F(ProbeTest, PowerPageAcceptsAnIdentifiedDeviceWithThePowerLineProperty) {
