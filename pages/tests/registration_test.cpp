@@ -1,7 +1,11 @@
 // What the two modules file in the registry, and how they leave the keys they share.
+#include "host/registry_store.h"
 #include "host/utf.h"
 #include "page_fixture.h"
 #include "plat/registry.h"
+
+#include <filesystem>
+#include <fstream>
 
 namespace page_testing {
 namespace {
@@ -66,6 +70,36 @@ protected:
         EXPECT_EQ(page.Text(), kName) << "the terminating NUL counts in the length";
     }
 };
+
+// Makes a hive unreadable, so that every key under it fails to open.
+void BreakHive(HKEY root) {
+    const std::string hive = host::RegistryHivePath(root);
+    std::filesystem::create_directories(std::filesystem::path(hive).parent_path());
+    std::ofstream(hive) << "not a hive\n";
+}
+
+TEST_F(PageRegistrationTest, AFailedClassRegistrationFilesNoPage) {
+    BreakHive(HKEY_CLASSES_ROOT);
+    EXPECT_EQ(RegisterModule(kPowerModule), HRESULT_FROM_WIN32(ERROR_BADDB));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSetKey));
+}
+
+TEST_F(PageRegistrationTest, AFailedClassRemovalStillRemovesThePage) {
+    ASSERT_EQ(RegisterModule(kPowerModule), S_OK);
+    BreakHive(HKEY_CLASSES_ROOT);
+    EXPECT_EQ(UnregisterModule(kPowerModule), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PageKey(CLSID_PowerLinePage)));
+}
+
+TEST_F(PageRegistrationTest, ASetKeyThatCannotBeOpenedFailsBothWays) {
+    for (const char* module : {kVideoModule, kPowerModule}) {
+        ASSERT_EQ(RegisterModule(module), S_OK);
+        BreakHive(HKEY_LOCAL_MACHINE);
+        EXPECT_EQ(RegisterModule(module), HRESULT_FROM_WIN32(ERROR_BADDB)) << module;
+        EXPECT_EQ(UnregisterModule(module), HRESULT_FROM_WIN32(ERROR_BADDB)) << module;
+        std::filesystem::remove(host::RegistryHivePath(HKEY_LOCAL_MACHINE));
+    }
+}
 
 TEST_F(PageRegistrationTest, FilesEachPageUnderTheProcAmpSet) {
     ASSERT_EQ(RegisterModule(kVideoModule), S_OK);
