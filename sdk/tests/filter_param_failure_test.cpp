@@ -108,6 +108,50 @@ TEST(FilterParamFailure, AFilterWithoutThePropertySetInterfaceFailsWithTheQueryR
     }
 }
 
+// A filter whose query for the property-set interface claims success without giving it.
+class ClaimingFilter final : public IBaseFilter {
+public:
+    ULONG refs = 1;
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (riid == IID_IKsPropertySet) return S_OK;
+        if (riid != IID_IUnknown && riid != IID_IBaseFilter) return E_NOINTERFACE;
+        *ppv = static_cast<IBaseFilter*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override { return --refs; }
+    HRESULT GetClassID(CLSID*) override { return E_NOTIMPL; }
+    HRESULT Stop() override { return E_NOTIMPL; }
+    HRESULT Pause() override { return E_NOTIMPL; }
+    HRESULT Run(REFERENCE_TIME) override { return E_NOTIMPL; }
+    HRESULT GetState(DWORD, FILTER_STATE*) override { return E_NOTIMPL; }
+    HRESULT SetSyncSource(IReferenceClock*) override { return E_NOTIMPL; }
+    HRESULT GetSyncSource(IReferenceClock**) override { return E_NOTIMPL; }
+    HRESULT EnumPins(IEnumPins**) override { return E_NOTIMPL; }
+    HRESULT FindPin(LPCWSTR, IPin**) override { return E_NOTIMPL; }
+    HRESULT QueryFilterInfo(FILTER_INFO*) override { return E_NOTIMPL; }
+    HRESULT JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
+};
+
+TEST(FilterParamFailure, AnInterfaceClaimedButNotGivenIsNoInterface) {
+    ClaimingFilter filter;
+    HDC_FILTER_PARAM param = SentinelParam();
+    EXPECT_EQ(YRA_HDC_SDK_GetFilterParam(&filter, &param), E_NOINTERFACE);
+    EXPECT_TRUE(SameBytes(param, SentinelParam()));
+    const HDC_FILTER_PARAM defaults = DefaultParam();
+    EXPECT_EQ(YRA_HDC_SDK_SetFilterParam(&filter, &defaults), E_NOINTERFACE);
+    EXPECT_EQ(YRA_HDC_SDK_InitializeFilterParam(&filter), E_NOINTERFACE);
+    int major = -7, minor = -8, code = -9;
+    EXPECT_EQ(YRA_HDC_SDK_GetMCUVersion(&filter, &major, &minor), E_NOINTERFACE);
+    EXPECT_EQ(YRA_HDC_SDK_GetHDMIRXResolution(&filter, &code), E_NOINTERFACE);
+    EXPECT_EQ(major, -7);
+    EXPECT_EQ(code, -9);
+    EXPECT_EQ(filter.refs, 1u);
+}
+
 TEST(FilterParamFailure, NullArgumentsAreRefusedBeforeTheDeviceIsTouched) {
     SdkDevice device;
     HDC_FILTER_PARAM param = SentinelParam();
