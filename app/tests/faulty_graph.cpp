@@ -25,6 +25,14 @@ public:
         if (riid == IID_IUnknown || riid == IID_IFilterGraph || riid == IID_IGraphBuilder) {
             *ppv = static_cast<IGraphBuilder*>(this);
         } else if (riid == IID_IMediaControl) {
+            if (g_class && FAILED(g_class->controlQueryResult)) {
+                *ppv = nullptr;
+                return g_class->controlQueryResult;
+            }
+            if (g_class && g_class->claimNoControl) {
+                *ppv = nullptr;
+                return S_OK;
+            }
             *ppv = static_cast<IMediaControl*>(this);
         } else {
             return m_real->QueryInterface(riid, ppv);

@@ -17,6 +17,8 @@ public:
     std::u16string failAddFilterName; // AddFilter of a filter with this name fails ...
     HRESULT addFilterResult = E_FAIL; // ... with this
     HRESULT runResult = S_OK;         // a failure here fails Run without running
+    HRESULT controlQueryResult = S_OK; // a failure here refuses IMediaControl ...
+    bool claimNoControl = false;       // ... and this claims it without giving it
 
     int created = 0;
     int Alive() const;

@@ -81,6 +81,51 @@ TEST_F(RecordingFaultTest, AGraphThatCannotBeMadeAbandonsTheStart) {
     EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"CreateDSGraph() failed, HRESULT = 0x80040154.\n"});
 }
 
+// A builder that already has a graph refuses the program's.
+host::CreateBuiltinFn g_realBuilder = nullptr;
+HRESULT CreateTakenBuilder(IUnknown* outer, REFIID riid, void** ppv) {
+    ICaptureGraphBuilder2* builder = nullptr;
+    HRESULT hr = g_realBuilder(outer, IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(&builder));
+    if (FAILED(hr)) return hr;
+    IGraphBuilder* other = nullptr;
+    hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                          reinterpret_cast<void**>(&other));
+    if (SUCCEEDED(hr)) hr = builder->SetFiltergraph(other);
+    SafeRelease(other);
+    if (SUCCEEDED(hr)) hr = builder->QueryInterface(riid, ppv);
+    builder->Release();
+    return hr;
+}
+
+TEST_F(RecordingFaultTest, AGraphThatCannotBeAssembledAbandonsTheStart) {
+    {
+        ScopedClassOverride takenBuilder(CLSID_CaptureGraphBuilder2, &CreateTakenBuilder);
+        g_realBuilder = takenBuilder.Original();
+        RunMainDialog([&](HWND dlg, CYRA_HD_Capture_APDlg& app) {
+            Start(dlg, 0);
+            EXPECT_TRUE(RowIdle(dlg, 0));
+            EXPECT_EQ(app.GetDeviceGraph(0)->pGraph, nullptr);
+            EXPECT_EQ(app.GetDeviceGraph(0)->pBuilder, nullptr);
+        });
+        EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"CreateDSGraph() failed, HRESULT = 0x8000FFFF.\n"});
+    }
+    // No run control: refused, or claimed without being given.
+    graphs.controlQueryResult = E_NOINTERFACE;
+    for (bool claimed : {false, true}) {
+        uitest::Reset();
+        graphs.claimNoControl = claimed;
+        RunMainDialog([&](HWND dlg, CYRA_HD_Capture_APDlg& app) {
+            Start(dlg, 1);
+            EXPECT_TRUE(RowIdle(dlg, 1));
+            EXPECT_EQ(app.GetDeviceGraph(1)->pGraph, nullptr);
+            EXPECT_EQ(app.GetDeviceGraph(1)->pControl, nullptr);
+        });
+        EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"CreateDSGraph() failed, HRESULT = 0x80004002.\n"});
+        graphs.controlQueryResult = S_OK;
+    }
+    EXPECT_EQ(graphs.Alive(), 0);
+}
+
 TEST_F(RecordingFaultTest, ASourceThatCannotBeAddedAbandonsTheStart) {
     graphs.failAddFilterName = u"Source";
     graphs.addFilterResult = VFW_E_NOT_STOPPED;

@@ -8,7 +8,32 @@
 #include "YRA_HD_Capture_SDK.h"
 #include "plat/com.h"
 
+#include <new>
 #include <thread>
+
+// The sanitizers bring their own allocation functions, so this program replaces the nothrow
+// array allocation only without them; armed, the next such allocation fails.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define YRA_TEST_NO_ALLOCATION_FAULTS
+#endif
+#endif
+namespace {
+thread_local bool t_failNextArrayNew = false;
+} // namespace
+#ifndef YRA_TEST_NO_ALLOCATION_FAULTS
+void* operator new[](std::size_t cb, const std::nothrow_t&) noexcept {
+    if (t_failNextArrayNew) {
+        t_failNextArrayNew = false;
+        return nullptr;
+    }
+    try {
+        return ::operator new[](cb);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+#endif
 
 namespace {
 
@@ -209,6 +234,26 @@ TEST_F(StartupTest, ComponentLibraryFailureIsReportedAndEnumerationStillTried) {
                                                         u"No Device."}));
     EXPECT_EQ(Boxes()[1].caption, u"OnInitDialog()");
     EXPECT_EQ(Boxes()[1].icon(), UINT(MB_ICONINFORMATION));
+}
+
+TEST_F(StartupTest, ADeviceListThatCannotBeAllocatedIsReportedAndLetsTheDevicesGo) {
+#ifdef YRA_TEST_NO_ALLOCATION_FAULTS
+    GTEST_SKIP() << "allocation faults need the program's own allocation functions";
+#endif
+    FakeDeviceEnumerator devices;
+    devices.Add();
+    devices.Add();
+    // Armed when the counting pass begins: the list is the next array the program allocates.
+    devices.onReset = [](int reset) { t_failNextArrayNew = reset == 1; };
+    RunMainDialog([](HWND dlg, CYRA_HD_Capture_APDlg& app) {
+        EXPECT_EQ(app.GetDeviceCount(), 0);
+        EXPECT_EQ(Children(dlg).size(), 2u);
+    });
+    t_failNextArrayNew = false;
+    EXPECT_EQ(devices.resets, 1) << "no second pass";
+    EXPECT_EQ(BoxTexts(),
+              (std::vector<std::u16string>{u"EnumDevices() failed, HRESULT = 0x8007000E.\n", u"No Device."}));
+    for (auto& device : devices.Devices()) EXPECT_EQ(device->monikersAlive(), 0);
 }
 
 TEST_F(StartupTest, AClassEnumeratorFailureIsReported) {
