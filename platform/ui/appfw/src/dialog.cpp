@@ -2,6 +2,8 @@
 #include "appfw/app.h"
 #include "handles.h"
 
+#include <new>
+
 using namespace appfw;
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -90,6 +92,16 @@ struct MessageScope {
     ~MessageScope() { MessageStack().pop_back(); }
 };
 
+// A handler that ran out of memory is reported, and the dialog goes on with the message taken
+// as handled, as the platform's framework does at message dispatch.
+void ReportOutOfMemory() {
+    try {
+        AfxMessageBox(u"Out of memory.", MB_ICONEXCLAMATION);
+    } catch (const std::bad_alloc&) {
+        // Nothing left to report with.
+    }
+}
+
 } // namespace
 
 INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -111,7 +123,12 @@ INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         RECT before{};
         ::GetWindowRect(hWnd, &before);
-        BOOL focus = static_cast<CDialog*>(pWnd)->OnInitDialog();
+        BOOL focus = TRUE;
+        try {
+            focus = static_cast<CDialog*>(pWnd)->OnInitDialog();
+        } catch (const std::bad_alloc&) {
+            ReportOutOfMemory();
+        }
         // A top-level dialog that its initialisation did not place is centred on its owner.
         RECT after{};
         if (::IsWindow(hWnd) && !(::GetWindowLongW(hWnd, GWL_STYLE) & WS_CHILD) &&
@@ -120,7 +137,14 @@ INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
         return focus;
     }
     LRESULT result = 0;
-    BOOL handled = pWnd->OnWndMsg(message, wParam, lParam, &result);
+    BOOL handled = FALSE;
+    try {
+        handled = pWnd->OnWndMsg(message, wParam, lParam, &result);
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory();
+        handled = TRUE;
+        result = 0;
+    }
     if (message == WM_NCDESTROY) {
         DetachChildrenOf(hWnd);
         pWnd->DetachPermanent();

@@ -54,6 +54,28 @@ ON_BN_CLICKED(IDOK, &CSettingsDlg::OnBnClickedOk)
 ON_CBN_SELCHANGE(IDC_RATE, &CSettingsDlg::OnSelChangeRate)
 END_MESSAGE_MAP()
 
+// A dialog whose initialisation and whose check box handler run out of memory.
+class CGreedyDlg : public CDialog {
+public:
+    CGreedyDlg() : CDialog(IDD_SETTINGS) {}
+    int m_nClicks = 0;
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        throw std::bad_alloc();
+    }
+    afx_msg void OnEnable() {
+        ++m_nClicks;
+        throw std::bad_alloc();
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CGreedyDlg, CDialog)
+ON_BN_CLICKED(IDC_ENABLE, &CGreedyDlg::OnEnable)
+END_MESSAGE_MAP()
+
 class CMainDlg : public CDialog {
 public:
     CMainDlg() : CDialog(IDD_MAIN) {}
@@ -235,6 +257,25 @@ TEST_F(AppFramework, CommandRangesHandTheirHandlersTheId) {
     EXPECT_EQ(dlg.m_nDestroyed, 1);
     EXPECT_EQ(dlg.m_hWnd, nullptr);
     EXPECT_EQ(dlg.m_set[0].m_hWnd, nullptr); // control wrappers let go with their dialog
+}
+
+TEST_F(AppFramework, RunningOutOfMemoryInAHandlerIsReportedAndTheDialogGoesOn) {
+    CGreedyDlg dlg;
+    test::OnNextModal([&](HWND hwnd) {
+        EXPECT_EQ(test::MessageBoxes().size(), 1u) << "the initialisation's";
+        EXPECT_TRUE(test::Click(hwnd, IDC_ENABLE));
+        EXPECT_TRUE(test::Click(hwnd, IDC_ENABLE));
+        EXPECT_TRUE(IsWindow(hwnd));
+        EXPECT_TRUE(test::Click(hwnd, IDCANCEL));
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.m_nClicks, 2);
+    auto boxes = test::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    for (const auto& box : boxes) {
+        EXPECT_EQ(box.text, u"Out of memory.");
+        EXPECT_EQ(box.icon(), static_cast<UINT>(MB_ICONEXCLAMATION));
+    }
 }
 
 TEST_F(AppFramework, NestedDialogIsOwnedByTheMainWindow) {
