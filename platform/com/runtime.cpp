@@ -2,9 +2,9 @@
 // then the modules the registry names.
 #include "class_lookup.h"
 #include "host/builtin_classes.h"
+#include "host/unknown_impl.h"
 #include "plat/com.h"
 
-#include <atomic>
 #include <new>
 
 namespace host {
@@ -19,24 +19,10 @@ thread_local ThreadState t_state;
 bool IsMultithreaded(DWORD dwCoInit) { return (dwCoInit & COINIT_APARTMENTTHREADED) == 0; }
 
 // The class object of a built-in class: creation goes straight to the class's function.
-class BuiltinFactory final : public IClassFactory {
+class BuiltinFactory final : public UnknownImpl<IClassFactory> {
 public:
-    explicit BuiltinFactory(CreateBuiltinFn create) : m_create(create) {}
+    explicit BuiltinFactory(CreateBuiltinFn create) : UnknownImpl(IID_IClassFactory), m_create(create) {}
 
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
     HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
@@ -46,9 +32,8 @@ public:
     HRESULT LockServer(BOOL) override { return S_OK; }
 
 private:
-    ~BuiltinFactory() = default;
+    ~BuiltinFactory() override = default;
     CreateBuiltinFn m_create;
-    std::atomic<ULONG> m_refs{0};
 };
 
 } // namespace
