@@ -222,12 +222,14 @@ TEST(FilterSetup, RegistersEveryPinAndForgivesOnlyNothingToRemove) {
               HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 
     // A registry that cannot be read is a real failure both ways.
+    // (The test's host root outlives the run, so the broken hive goes again.)
     const std::string hive = host::RegistryHivePath(HKEY_CLASSES_ROOT);
     std::filesystem::create_directories(std::filesystem::path(hive).parent_path());
     std::ofstream(hive) << "not a hive\n";
-    EXPECT_EQ(f->Register(), HRESULT_FROM_WIN32(ERROR_BADDB));
-    EXPECT_EQ(f->Unregister(), HRESULT_FROM_WIN32(ERROR_BADDB));
+    HRESULT hrRegister = f->Register(), hrUnregister = f->Unregister();
     std::filesystem::remove(hive);
+    EXPECT_EQ(hrRegister, HRESULT_FROM_WIN32(ERROR_BADDB));
+    EXPECT_EQ(hrUnregister, HRESULT_FROM_WIN32(ERROR_BADDB));
     EXPECT_EQ(f->Release(), 0u);
 }
 

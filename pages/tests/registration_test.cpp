@@ -71,22 +71,31 @@ protected:
     }
 };
 
-// Makes a hive unreadable, so that every key under it fails to open.
-void BreakHive(HKEY root) {
-    const std::string hive = host::RegistryHivePath(root);
-    std::filesystem::create_directories(std::filesystem::path(hive).parent_path());
-    std::ofstream(hive) << "not a hive\n";
-}
+// A hive made unreadable while this lives, so that every key under it fails to open. The
+// test's host root outlives the run, so the hive goes again at the end.
+class BrokenHive {
+public:
+    explicit BrokenHive(HKEY root) : m_path(host::RegistryHivePath(root)) {
+        std::filesystem::create_directories(std::filesystem::path(m_path).parent_path());
+        std::ofstream(m_path) << "not a hive\n";
+    }
+    ~BrokenHive() { std::filesystem::remove(m_path); }
+    BrokenHive(const BrokenHive&) = delete;
+    BrokenHive& operator=(const BrokenHive&) = delete;
+
+private:
+    std::string m_path;
+};
 
 TEST_F(PageRegistrationTest, AFailedClassRegistrationFilesNoPage) {
-    BreakHive(HKEY_CLASSES_ROOT);
+    BrokenHive classes(HKEY_CLASSES_ROOT);
     EXPECT_EQ(RegisterModule(kPowerModule), HRESULT_FROM_WIN32(ERROR_BADDB));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSetKey));
 }
 
 TEST_F(PageRegistrationTest, AFailedClassRemovalStillRemovesThePage) {
     ASSERT_EQ(RegisterModule(kPowerModule), S_OK);
-    BreakHive(HKEY_CLASSES_ROOT);
+    BrokenHive classes(HKEY_CLASSES_ROOT);
     EXPECT_EQ(UnregisterModule(kPowerModule), S_OK);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, PageKey(CLSID_PowerLinePage)));
 }
@@ -94,10 +103,9 @@ TEST_F(PageRegistrationTest, AFailedClassRemovalStillRemovesThePage) {
 TEST_F(PageRegistrationTest, ASetKeyThatCannotBeOpenedFailsBothWays) {
     for (const char* module : {kVideoModule, kPowerModule}) {
         ASSERT_EQ(RegisterModule(module), S_OK);
-        BreakHive(HKEY_LOCAL_MACHINE);
+        BrokenHive machine(HKEY_LOCAL_MACHINE);
         EXPECT_EQ(RegisterModule(module), HRESULT_FROM_WIN32(ERROR_BADDB)) << module;
         EXPECT_EQ(UnregisterModule(module), HRESULT_FROM_WIN32(ERROR_BADDB)) << module;
-        std::filesystem::remove(host::RegistryHivePath(HKEY_LOCAL_MACHINE));
     }
 }
 
