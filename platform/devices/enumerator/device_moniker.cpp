@@ -1,9 +1,9 @@
 #include "platform/devices/enumerator/device_moniker.h"
 
+#include "host/unknown_impl.h"
 #include "host/utf.h"
 #include "plat/com.h"
 
-#include <atomic>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -24,35 +24,10 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-// Reference counting shared by the two small objects below.
-template <class Interface> class RefCounted : public Interface {
+class DevicePropertyBag final : public UnknownImpl<IPropertyBag> {
 public:
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
-
-protected:
-    virtual ~RefCounted() = default;
-
-private:
-    std::atomic<ULONG> m_refs{0};
-};
-
-class DevicePropertyBag final : public RefCounted<IPropertyBag> {
-public:
-    explicit DevicePropertyBag(std::u16string name) : m_name(std::move(name)) {}
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IPropertyBag) return E_NOINTERFACE;
-        *ppv = static_cast<IPropertyBag*>(this);
-        AddRef();
-        return S_OK;
-    }
+    explicit DevicePropertyBag(std::u16string name)
+        : UnknownImpl(IID_IPropertyBag), m_name(std::move(name)) {}
 
     HRESULT Read(LPCOLESTR pszPropName, VARIANT* pVar, IErrorLog*) override {
         if (!pszPropName || !pVar) return E_POINTER;
@@ -73,19 +48,15 @@ private:
     const std::u16string m_name;
 };
 
-class DeviceMoniker final : public RefCounted<IMoniker> {
+class DeviceMoniker final : public UnknownImpl<IMoniker> {
 public:
-    explicit DeviceMoniker(DeviceListEntry device) : m_device(std::move(device)) {}
+    explicit DeviceMoniker(DeviceListEntry device) : UnknownImpl(IID_IMoniker), m_device(std::move(device)) {}
 
+    // IMoniker is also its IPersist and IPersistStream.
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IPersist && riid != IID_IPersistStream &&
-            riid != IID_IMoniker)
-            return E_NOINTERFACE;
-        *ppv = static_cast<IMoniker*>(this);
-        AddRef();
-        return S_OK;
+        if (riid == IID_IPersist || riid == IID_IPersistStream)
+            return UnknownImpl::QueryInterface(IID_IMoniker, ppv);
+        return UnknownImpl::QueryInterface(riid, ppv);
     }
 
     // IPersist, IPersistStream: a device moniker is not saved.

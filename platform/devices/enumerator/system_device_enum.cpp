@@ -2,10 +2,10 @@
 // under the kernel-streaming data-compressor category, where capture encoders are found.
 #include "host/builtin_classes.h"
 #include "host/device_list.h"
+#include "host/unknown_impl.h"
 #include "platform/devices/enumerator/device_moniker.h"
 #include "platform/media/com_ptr.h"
 
-#include <atomic>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -13,25 +13,10 @@
 namespace host {
 namespace {
 
-class MonikerList final : public IEnumMoniker {
+class MonikerList final : public UnknownImpl<IEnumMoniker> {
 public:
     explicit MonikerList(std::vector<ComPtr<IMoniker>> monikers, size_t position = 0)
-        : m_monikers(std::move(monikers)), m_position(position) {}
-
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IEnumMoniker) return E_NOINTERFACE;
-        *ppv = static_cast<IEnumMoniker*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
+        : UnknownImpl(IID_IEnumMoniker), m_monikers(std::move(monikers)), m_position(position) {}
 
     HRESULT Next(ULONG celt, IMoniker** rgelt, ULONG* pceltFetched) override {
         if (pceltFetched) *pceltFetched = 0;
@@ -69,30 +54,16 @@ public:
     }
 
 private:
-    ~MonikerList() = default;
+    ~MonikerList() override = default;
 
-    std::atomic<ULONG> m_refs{0};
     std::mutex m_lock;
     const std::vector<ComPtr<IMoniker>> m_monikers;
     size_t m_position;
 };
 
-class SystemDeviceEnum final : public ICreateDevEnum {
+class SystemDeviceEnum final : public UnknownImpl<ICreateDevEnum> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_ICreateDevEnum) return E_NOINTERFACE;
-        *ppv = static_cast<ICreateDevEnum*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
-    }
+    SystemDeviceEnum() : UnknownImpl(IID_ICreateDevEnum) {}
 
     // An empty category answers S_FALSE with no enumerator, as the platform does.
     HRESULT CreateClassEnumerator(REFCLSID clsidDeviceClass, IEnumMoniker** ppEnumMoniker, DWORD) override {
@@ -116,8 +87,7 @@ public:
     }
 
 private:
-    ~SystemDeviceEnum() = default;
-    std::atomic<ULONG> m_refs{0};
+    ~SystemDeviceEnum() override = default;
 };
 
 HRESULT CreateSystemDeviceEnum(IUnknown* pUnkOuter, REFIID riid, void** ppv) {
