@@ -198,6 +198,10 @@ TEST_F(TypeEnumTest, AChangedTypeListMustBeReset) {
     EXPECT_TRUE(Take(1, &hr).empty());
     EXPECT_EQ(hr, VFW_E_ENUM_OUT_OF_SYNC);
     EXPECT_EQ(e->Skip(1), VFW_E_ENUM_OUT_OF_SYNC);
+    // Its arguments are checked before the version.
+    EXPECT_EQ(e->Next(1, nullptr, nullptr), E_POINTER);
+    std::vector<AM_MEDIA_TYPE*> two(2);
+    EXPECT_EQ(e->Next(2, two.data(), nullptr), E_INVALIDARG);
     IEnumMediaTypes* clone = nullptr;
     EXPECT_EQ(e->Clone(&clone), VFW_E_ENUM_OUT_OF_SYNC);
     ASSERT_EQ(e->Reset(), S_OK);
