@@ -71,6 +71,52 @@ TEST_F(InputPinTest, ReceiveRefusesWhileStoppedAndCopiesThePropertiesOtherwise) 
     EXPECT_EQ(in->Receive(nullptr), E_POINTER);
 }
 
+// A sample that claims IMediaSample2 without giving it; everything else is the real sample's.
+class ClaimingSample final : public IMediaSample {
+public:
+    explicit ClaimingSample(IMediaSample* real) : m_real(real) {}
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (riid == IID_IMediaSample2) return S_OK;
+        if (riid != IID_IUnknown && riid != IID_IMediaSample) return E_NOINTERFACE;
+        *ppv = static_cast<IMediaSample*>(this);
+        return S_OK;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT GetPointer(BYTE** pp) override { return m_real->GetPointer(pp); }
+    LONG GetSize() override { return m_real->GetSize(); }
+    HRESULT GetTime(REFERENCE_TIME* s, REFERENCE_TIME* e) override { return m_real->GetTime(s, e); }
+    HRESULT SetTime(REFERENCE_TIME* s, REFERENCE_TIME* e) override { return m_real->SetTime(s, e); }
+    HRESULT IsSyncPoint() override { return m_real->IsSyncPoint(); }
+    HRESULT SetSyncPoint(BOOL b) override { return m_real->SetSyncPoint(b); }
+    HRESULT IsPreroll() override { return m_real->IsPreroll(); }
+    HRESULT SetPreroll(BOOL b) override { return m_real->SetPreroll(b); }
+    LONG GetActualDataLength() override { return m_real->GetActualDataLength(); }
+    HRESULT SetActualDataLength(LONG n) override { return m_real->SetActualDataLength(n); }
+    HRESULT GetMediaType(AM_MEDIA_TYPE** pp) override { return m_real->GetMediaType(pp); }
+    HRESULT SetMediaType(AM_MEDIA_TYPE* p) override { return m_real->SetMediaType(p); }
+    HRESULT IsDiscontinuity() override { return m_real->IsDiscontinuity(); }
+    HRESULT SetDiscontinuity(BOOL b) override { return m_real->SetDiscontinuity(b); }
+    HRESULT GetMediaTime(LONGLONG* s, LONGLONG* e) override { return m_real->GetMediaTime(s, e); }
+    HRESULT SetMediaTime(LONGLONG* s, LONGLONG* e) override { return m_real->SetMediaTime(s, e); }
+
+private:
+    IMediaSample* m_real;
+};
+
+TEST_F(InputPinTest, ASampleClaimingTheSecondInterfaceWithoutGivingItIsReadThroughTheFirst) {
+    ASSERT_EQ(f->Pause(), S_OK);
+    IMediaSample* s = Sample(21);
+    REFERENCE_TIME start = 5, stop = 9;
+    s->SetTime(&start, &stop);
+    ClaimingSample claiming(s);
+    ASSERT_EQ(in->Receive(&claiming), S_OK);
+    EXPECT_EQ(in->SampleProps()->lActual, 21);
+    EXPECT_EQ(in->SampleProps()->tStop, 9);
+    s->Release();
+}
+
 TEST_F(InputPinTest, ARefusedTypeChangeAbortsTheStream) {
     in->b.check = [](const CMediaType* pmt) { return *pmt->Type() == MEDIATYPE_Stream ? S_OK : S_FALSE; };
     ASSERT_EQ(f->Pause(), S_OK);
