@@ -262,6 +262,23 @@ TEST_F(FrameTest, ThePlatformEntryRunsTheSheetModally) {
     EXPECT_TRUE(ui::Surprises().empty());
 }
 
+// An object whose query for the page list claims success without giving the interface.
+struct ClaimingObject final : IUnknown {
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = riid == IID_IUnknown ? static_cast<IUnknown*>(this) : nullptr;
+        return riid == IID_IUnknown || riid == IID_ISpecifyPropertyPages ? S_OK : E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+};
+
+TEST(ObjectPages, AListClaimedButNotGivenIsNoInterface) {
+    ClaimingObject object;
+    std::vector<CLSID> pages{CLSID_FirstPage};
+    EXPECT_EQ(host::GetObjectPages(&object, &pages), E_NOINTERFACE);
+    EXPECT_TRUE(pages.empty());
+}
+
 TEST_F(FrameTest, ASheetWithoutPagesStillOpens) {
     Open({CLSID_RefusingPage});
     EXPECT_EQ(frame->PageCount(), 0u);
