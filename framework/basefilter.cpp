@@ -269,7 +269,8 @@ HRESULT CBaseFilter::NotifyEvent(LONG EventCode, LONG_PTR EventParam1, LONG_PTR 
 HRESULT CBaseFilter::ReconnectPin(IPin* pPin, const AM_MEDIA_TYPE* pmt) {
     if (!m_pGraph) return E_NOINTERFACE;
     IFilterGraph2* pGraph2 = nullptr;
-    if (SUCCEEDED(m_pGraph->QueryInterface(IID_IFilterGraph2, reinterpret_cast<void**>(&pGraph2))) && pGraph2) {
+    if (SUCCEEDED(m_pGraph->QueryInterface(IID_IFilterGraph2, reinterpret_cast<void**>(&pGraph2))) &&
+        pGraph2) {
         HRESULT hr = pGraph2->ReconnectEx(pPin, pmt);
         pGraph2->Release();
         return hr;

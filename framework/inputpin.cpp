@@ -84,7 +84,8 @@ HRESULT CBaseInputPin::Receive(IMediaSample* pSample) {
     AM_MEDIA_TYPE* pOwnedType = nullptr;
     IMediaSample2* pSample2 = nullptr;
     // A sample that claims the interface without giving it is read through IMediaSample.
-    if (SUCCEEDED(pSample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void**>(&pSample2))) && pSample2) {
+    if (SUCCEEDED(pSample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void**>(&pSample2))) &&
+        pSample2) {
         hr = pSample2->GetProperties(sizeof(m_SampleProps), reinterpret_cast<BYTE*>(&m_SampleProps));
         pSample2->Release();
     } else {

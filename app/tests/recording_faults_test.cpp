@@ -107,7 +107,8 @@ TEST_F(RecordingFaultTest, AGraphThatCannotBeAssembledAbandonsTheStart) {
             EXPECT_EQ(app.GetDeviceGraph(0)->pGraph, nullptr);
             EXPECT_EQ(app.GetDeviceGraph(0)->pBuilder, nullptr);
         });
-        EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"CreateDSGraph() failed, HRESULT = 0x8000FFFF.\n"});
+        EXPECT_EQ(BoxTexts(),
+                  std::vector<std::u16string>{u"CreateDSGraph() failed, HRESULT = 0x8000FFFF.\n"});
     }
     // No run control: refused, or claimed without being given.
     graphs.controlQueryResult = E_NOINTERFACE;
@@ -120,7 +121,8 @@ TEST_F(RecordingFaultTest, AGraphThatCannotBeAssembledAbandonsTheStart) {
             EXPECT_EQ(app.GetDeviceGraph(1)->pGraph, nullptr);
             EXPECT_EQ(app.GetDeviceGraph(1)->pControl, nullptr);
         });
-        EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"CreateDSGraph() failed, HRESULT = 0x80004002.\n"});
+        EXPECT_EQ(BoxTexts(),
+                  std::vector<std::u16string>{u"CreateDSGraph() failed, HRESULT = 0x80004002.\n"});
         graphs.controlQueryResult = S_OK;
     }
     EXPECT_EQ(graphs.Alive(), 0);

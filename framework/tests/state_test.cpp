@@ -193,7 +193,8 @@ TEST(FilterGraphMembership, AGraphThatClaimsInterfacesWithoutGivingThemIsUsedWit
 // A filter's own registration goes through the older mapper, one call per pin and type; only a
 // removal that finds nothing is forgiven.
 TEST(FilterSetup, RegistersEveryPinAndForgivesOnlyNothingToRemove) {
-    YRA_DEFINE_GUID(CLSID_SetupTest, 0x4A7F0C21, 0x9B3D, 0x4E15, 0x8C, 0x6A, 0x2D, 0x51, 0x7E, 0x90, 0x13, 0x01);
+    YRA_DEFINE_GUID(CLSID_SetupTest, 0x4A7F0C21, 0x9B3D, 0x4E15, 0x8C, 0x6A, 0x2D, 0x51, 0x7E, 0x90, 0x13,
+                    0x01);
     static WCHAR szNoName[] = u"";
     static const AMOVIESETUP_MEDIATYPE kTypes[] = {{&MEDIATYPE_Stream, &MEDIASUBTYPE_MPEG2_PROGRAM},
                                                    {&MEDIATYPE_Stream, &MEDIASUBTYPE_MPEG2_TRANSPORT}};

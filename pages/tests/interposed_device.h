@@ -40,7 +40,8 @@ public:
     ULONG AddRef() override { return ++refs; }
     ULONG Release() override { return --refs; }
 
-    HRESULT Set(REFGUID set, DWORD id, LPVOID instance, DWORD cbInstance, LPVOID data, DWORD cbData) override {
+    HRESULT Set(REFGUID set, DWORD id, LPVOID instance, DWORD cbInstance, LPVOID data,
+                DWORD cbData) override {
         return m_pDevice->Set(set, id, instance, cbInstance, data, cbData);
     }
     HRESULT Get(REFGUID set, DWORD id, LPVOID instance, DWORD cbInstance, LPVOID data, DWORD cbData,

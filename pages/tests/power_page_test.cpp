@@ -105,7 +105,8 @@ TEST_F(PowerPageTest, CommandsThatArriveWhileThePageFillsItselfWriteNothing) {
         for (HWND child : host::ui::ChildWindows(parent)) {
             HWND button = ui::Item(child, IDC_60HZ);
             if (!button) continue;
-            SendMessageW(child, WM_COMMAND, MAKEWPARAM(IDC_60HZ, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+            SendMessageW(child, WM_COMMAND, MAKEWPARAM(IDC_60HZ, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button));
             ++commands;
         }
     };
