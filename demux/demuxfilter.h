@@ -109,6 +109,12 @@ private:
     void UnwatchAllocator();
     void ReleaseHeldSample();
 
+    // What besides its event may end the worker's sleep: always a command coming and an end
+    // of stream that is due; records waiting too when the worker holds a sample for them.
+    enum SLEEP_FOR { SLEEP_FOR_COMMAND, SLEEP_FOR_BUFFER, SLEEP_FOR_RECORD };
+    BOOL IsWakeDue(SLEEP_FOR nFor);
+    void Sleep(SLEEP_FOR nFor);
+
     const DEMUX_STREAM m_nStream;
     const char* const m_pszThreadName;
     // Set for: a record filled, a command coming, a downstream buffer returned, end of input.

@@ -209,6 +209,19 @@ BOOL CDemuxOutputPin::HandleCommand(DWORD dwCommand) {
     }
 }
 
+BOOL CDemuxOutputPin::IsWakeDue(SLEEP_FOR nFor) {
+    if (m_bCommandComing) return TRUE;
+    if (nFor == SLEEP_FOR_COMMAND) return FALSE;
+    // IsDrained also changes without a Set: a fill that drops the last record, a reset.
+    BOOL bDrained = IsDrained();
+    if (m_bEndOfStream && bDrained) return TRUE;
+    return nFor == SLEEP_FOR_RECORD && !bDrained;
+}
+
+void CDemuxOutputPin::Sleep(SLEEP_FOR nFor) {
+    m_evWake.WaitUntil([this, nFor] { return IsWakeDue(nFor); });
+}
+
 DWORD CDemuxOutputPin::ThreadProc() {
     if (m_nStream == DEMUX_AUDIO) m_pDemux->DebugTrace("%s()->\n", m_pszThreadName);
     for (;;) {
@@ -224,12 +237,19 @@ DWORD CDemuxOutputPin::ThreadProc() {
     }
 
     BOOL bExit = FALSE;
+    // Set once downstream samples keep failing: the run is reported as aborted and the worker
+    // only answers commands from then on.
+    BOOL bAborted = FALSE;
+    HRESULT hrLastFailure = S_OK;
     while (!bExit) {
-        DWORD dwCommand = 0;
         if (m_bCommandComing) {
-            dwCommand = GetRequest();
+            DWORD dwCommand = GetRequest();
             m_bCommandComing = FALSE;
             bExit = HandleCommand(dwCommand);
+            continue;
+        }
+        if (bAborted) {
+            Sleep(SLEEP_FOR_COMMAND);
             continue;
         }
         // Checked before a buffer is asked for, so that downstream holding every buffer
@@ -243,8 +263,9 @@ DWORD CDemuxOutputPin::ThreadProc() {
             HRESULT hr = GetDeliveryBuffer(&m_pSample, nullptr, nullptr, m_dwBufferFlags);
             if (FAILED(hr)) {
                 m_pSample = nullptr;
-                if (hr != VFW_E_TIMEOUT) m_pDemux->DebugTrace("%s()-> GetDeliveryBuffer() failed!!!\n", m_pszThreadName);
-                m_evWake.Wait(INFINITE);
+                if (hr != VFW_E_TIMEOUT)
+                    m_pDemux->DebugTrace("%s()-> GetDeliveryBuffer() failed!!!\n", m_pszThreadName);
+                Sleep(SLEEP_FOR_BUFFER);
                 continue;
             }
         }
@@ -253,13 +274,21 @@ DWORD CDemuxOutputPin::ThreadProc() {
             // Delivery failures are not looked at: the next record goes out regardless.
             Deliver(m_pSample);
             ReleaseHeldSample();
+            hrLastFailure = S_OK;
         } else if (hr == S_FALSE) {
             // Nothing filled: keep the sample and sleep until a record, a command or the end.
-            m_evWake.Wait(INFINITE);
+            Sleep(SLEEP_FOR_RECORD);
+        } else if (hr == VFW_E_BUFFER_OVERFLOW) {
+            // The record that did not fit is gone; the sample is still good for the next.
         } else {
-            // The record that failed is gone; a fresh sample is taken in case this one is at
-            // fault.
+            // The sample's own calls failed. A fresh sample is tried once; failing again, the
+            // downstream allocator is at fault and retrying would only spin.
             ReleaseHeldSample();
+            if (FAILED(hrLastFailure)) {
+                bAborted = TRUE;
+                m_pDemux->NotifyEvent(EC_ERRORABORT, hr, 0);
+            }
+            hrLastFailure = hr;
         }
     }
     ReleaseHeldSample();
