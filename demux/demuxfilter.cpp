@@ -140,11 +140,13 @@ void CPsTsDemuxFilter::OnParserReset() {
 }
 
 BOOL CPsTsDemuxFilter::MayWait() {
-    return !m_bHoldOff && State() != State_Stopped;
+    return !m_bHoldOff && State() != State_Stopped && !static_cast<CInputPin*>(m_pPins[2])->IsFlushing();
 }
 
+void CPsTsDemuxFilter::WakeRecordWaiters() { m_pRecords->WakeWaiters(); }
+
 BOOL CPsTsDemuxFilter::IsStreamWanted(DEMUX_STREAM nStream) {
-    return OutputPin(nStream)->IsConnected();
+    return OutputPin(nStream)->IsStreamWanted();
 }
 
 HRESULT CPsTsDemuxFilter::FillVideoSample(IMediaSample* pSample) { return m_pVideo->FillVideoSample(pSample); }

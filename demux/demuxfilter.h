@@ -47,6 +47,8 @@ public:
     HRESULT Disconnect() override;
     HRESULT Receive(IMediaSample* pSample) override;
     HRESULT EndOfStream() override;
+    // Also ends a record start's wait for a free record: the upstream's Receive returns.
+    HRESULT BeginFlush() override;
 
 private:
     // Reads the picture size and the audio rate from the upstream filter's encoder property
@@ -80,6 +82,7 @@ public:
 
     HRESULT Active() override;
     HRESULT Inactive() override;
+    HRESULT CompleteConnect(IPin* pReceivePin) override;
     HRESULT BreakConnect() override;
     // Quality messages are accepted and ignored.
     HRESULT Notify(IBaseFilter* pSelf, Quality q) override;
@@ -89,6 +92,9 @@ public:
     // The input has ended: once every filled record has gone out, send end of stream.
     void EndOfInput();
     void CancelEndOfStream() { m_bEndOfStream = FALSE; }
+    // Whether the pin is connected, readable on the streaming thread while the control thread
+    // connects or disconnects it.
+    BOOL IsStreamWanted() const { return m_bWanted; }
     CDemuxEvent* WakeEvent() { return &m_evWake; }
 
 protected:
@@ -122,6 +128,7 @@ private:
     CBufferReturned m_BufferReturned{&m_evWake};
     std::atomic<BOOL> m_bCommandComing{FALSE};
     std::atomic<BOOL> m_bEndOfStream{FALSE};
+    std::atomic<BOOL> m_bWanted{FALSE};
     // The downstream sample the worker holds between attempts (worker thread only).
     IMediaSample* m_pSample = nullptr;
     IMemAllocatorCallbackTemp* m_pWatchedAllocator = nullptr;
@@ -193,6 +200,8 @@ public:
 
     // IPsTsParserSite
     BOOL MayWait() override;
+    // Wakes a record start waiting for a free record, so that it asks MayWait again.
+    void WakeRecordWaiters();
     void OnParserReset() override;
     BOOL IsStreamWanted(DEMUX_STREAM nStream) override;
 
@@ -212,6 +221,6 @@ private:
     std::atomic<LONG> m_nWidth{DEMUX_DEFAULT_WIDTH};
     std::atomic<LONG> m_nHeight{DEMUX_DEFAULT_HEIGHT};
     // TRUE while Run resets or Stop is under way: a record start then fails at once instead
-    // of waiting for a delivery that is about to be reset or stopped.
+    // of waiting for a delivery that is about to be reset or stopped. A flush does the same.
     std::atomic<BOOL> m_bHoldOff{FALSE};
 };

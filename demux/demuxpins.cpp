@@ -64,6 +64,13 @@ HRESULT CInputPin::Receive(IMediaSample* pSample) { return m_pDemux->ProcessInpu
 
 HRESULT CInputPin::EndOfStream() { return m_pDemux->EndOfInput(); }
 
+HRESULT CInputPin::BeginFlush() {
+    HRESULT hr = CBaseInputPin::BeginFlush();
+    // The flag is set first, so the woken start sees it and gives up.
+    m_pDemux->WakeRecordWaiters();
+    return hr;
+}
+
 // ---- allocator watch ------------------------------------------------------------------------
 
 HRESULT CBufferReturned::QueryInterface(REFIID riid, void** ppv) {
@@ -148,7 +155,14 @@ HRESULT CDemuxOutputPin::Inactive() {
     return FAILED(hr) ? hr : hrBase;
 }
 
+HRESULT CDemuxOutputPin::CompleteConnect(IPin* pReceivePin) {
+    HRESULT hr = CBaseOutputPin::CompleteConnect(pReceivePin);
+    if (SUCCEEDED(hr)) m_bWanted = TRUE;
+    return hr;
+}
+
 HRESULT CDemuxOutputPin::BreakConnect() {
+    m_bWanted = FALSE;
     UnwatchAllocator();
     return CBaseOutputPin::BreakConnect();
 }
