@@ -293,9 +293,11 @@ TEST_F(DemuxGraphTest, StopEndsAWorkerWaitingInAnAllocatorWithoutTheReleaseCallb
     ASSERT_TRUE(allocator->WaitForBlockedGet(10000)) << "the worker never ran out of buffers";
     EXPECT_EQ(hoarder->Held(), 24u);
 
-    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
+    // The demultiplexer alone stops: the running sink keeps its buffers and does not decommit.
+    auto stopped = std::async(std::launch::async, [&] { return demux->Stop(); });
     ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
     EXPECT_EQ(stopped.get(), S_OK);
+    EXPECT_EQ(hoarder->Held(), 24u);
     hoarder->LetGo();
 }
 
