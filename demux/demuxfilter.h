@@ -88,6 +88,9 @@ public:
     HRESULT Notify(IBaseFilter* pSelf, Quality q) override;
 
     DWORD ThreadProc() override;
+    // Sends a command the way the worker hears it: the command flag is set and the worker
+    // woken first, so a worker asleep on its event goes to GetRequest for the command.
+    DWORD CallWorker(DWORD dwCommand);
 
     // The input has ended: once every filled record has gone out, send end of stream.
     void EndOfInput();
@@ -106,9 +109,6 @@ protected:
     CPsTsDemuxFilter* const m_pDemux;
 
 private:
-    // Sets the command flag and wakes the worker first, so that a worker asleep on its event
-    // goes to GetRequest for the command.
-    HRESULT SendCommand(DWORD dwCommand);
     // Answers one command; TRUE when the worker must leave.
     BOOL HandleCommand(DWORD dwCommand);
     void WatchAllocator();

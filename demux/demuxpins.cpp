@@ -102,8 +102,8 @@ CDemuxOutputPin::~CDemuxOutputPin() {
 
 void CDemuxOutputPin::EndWorker() {
     if (ThreadExists()) {
-        SendCommand(CMD_STOP);
-        SendCommand(CMD_EXIT);
+        CallWorker(CMD_STOP);
+        CallWorker(CMD_EXIT);
     }
     Close();
 }
@@ -126,10 +126,10 @@ HRESULT CDemuxOutputPin::Active() {
         m_pAllocator->Decommit();
         return E_FAIL;
     }
-    hr = SendCommand(CMD_INIT);
+    hr = static_cast<HRESULT>(CallWorker(CMD_INIT));
     if (FAILED(hr)) {
         // The filter stays stopped, so no Inactive will come for this pin.
-        SendCommand(CMD_EXIT);
+        CallWorker(CMD_EXIT);
         Close();
         UnwatchAllocator();
         m_pAllocator->Decommit();
@@ -144,8 +144,8 @@ HRESULT CDemuxOutputPin::Inactive() {
     if (m_pAllocator) m_pAllocator->Decommit();
     HRESULT hr = S_OK;
     if (ThreadExists()) {
-        hr = SendCommand(CMD_STOP);
-        HRESULT hrExit = SendCommand(CMD_EXIT);
+        hr = static_cast<HRESULT>(CallWorker(CMD_STOP));
+        HRESULT hrExit = static_cast<HRESULT>(CallWorker(CMD_EXIT));
         if (SUCCEEDED(hr)) hr = hrExit;
         // Closed even after a failed command: a worker that cannot answer has ended.
         Close();
@@ -190,10 +190,10 @@ void CDemuxOutputPin::UnwatchAllocator() {
     m_pWatchedAllocator = nullptr;
 }
 
-HRESULT CDemuxOutputPin::SendCommand(DWORD dwCommand) {
+DWORD CDemuxOutputPin::CallWorker(DWORD dwCommand) {
     m_bCommandComing = TRUE;
     m_evWake.Set();
-    return static_cast<HRESULT>(CallWorker(dwCommand));
+    return CAMThread::CallWorker(dwCommand);
 }
 
 void CDemuxOutputPin::EndOfInput() {

@@ -76,12 +76,12 @@ HRESULT CDeviceStandIn::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
 
 // ---- the hoarding sink ----------------------------------------------------------------------------
 
-CPlainAllocator* CPlainAllocator::Create(bool bFailPointer, HRESULT hrFail) {
-    return new CPlainAllocator(bFailPointer, hrFail);
+CPlainAllocator* CPlainAllocator::Create(bool bOwnSample, HRESULT hrPointer) {
+    return new CPlainAllocator(bOwnSample, hrPointer);
 }
 
-CPlainAllocator::CPlainAllocator(bool bFailPointer, HRESULT hrFail) : m_bFailPointer(bFailPointer) {
-    m_Failing.hrPointer = hrFail;
+CPlainAllocator::CPlainAllocator(bool bOwnSample, HRESULT hrPointer) : m_bOwnSample(bOwnSample) {
+    m_Own.hrPointer = hrPointer;
     EXPECT_EQ(CreateMemoryAllocator(&m_pInner), S_OK);
 }
 
@@ -119,8 +119,9 @@ HRESULT CPlainAllocator::Decommit() { return m_pInner->Decommit(); }
 HRESULT CPlainAllocator::GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd,
                                    DWORD dwFlags) {
     ++m_cGetBuffer;
-    if (m_bFailPointer) {
-        *ppBuffer = &m_Failing;
+    if (m_bOwnSample) {
+        m_Own.AddRef();
+        *ppBuffer = &m_Own;
         return S_OK;
     }
     IMemAllocatorCallbackTemp* pCounts = nullptr;

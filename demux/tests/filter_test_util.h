@@ -43,10 +43,11 @@ private:
 
 // A downstream allocator that offers IMemAllocator alone, without the release callback, over
 // the standard one: a worker that finds no free buffer then waits inside GetBuffer. Made with
-// bFailPointer, it hands out a sample whose GetPointer fails with hrFail instead.
+// bOwnSample, it hands out its one sample of a video record's size every time instead, whose
+// GetPointer answers hrPointer.
 class CPlainAllocator final : public IMemAllocator {
 public:
-    static CPlainAllocator* Create(bool bFailPointer = false, HRESULT hrFail = E_UNEXPECTED);
+    static CPlainAllocator* Create(bool bOwnSample = false, HRESULT hrPointer = S_OK);
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override;
     ULONG AddRef() override { return ++m_cRef; }
@@ -59,17 +60,18 @@ public:
     HRESULT ReleaseBuffer(IMediaSample* pBuffer) override;
 
     LONG GetBufferCalls() const { return m_cGetBuffer; }
+    FakeSample& OwnSample() { return m_Own; }
     // Waits until a GetBuffer call has found no free buffer (and so waits inside).
     bool WaitForBlockedGet(DWORD dwTimeoutMs);
 
 private:
-    CPlainAllocator(bool bFailPointer, HRESULT hrFail);
+    CPlainAllocator(bool bOwnSample, HRESULT hrPointer);
     ~CPlainAllocator();
     std::atomic<ULONG> m_cRef{1};
     std::atomic<LONG> m_cGetBuffer{0};
     IMemAllocator* m_pInner = nullptr;
-    const bool m_bFailPointer;
-    FakeSample m_Failing{16};
+    const bool m_bOwnSample;
+    FakeSample m_Own{VIDEO_RECORD_SIZE};
     std::mutex m_lock;
     std::condition_variable m_changed;
     bool m_bBlocked = false;
