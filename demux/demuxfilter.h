@@ -220,7 +220,8 @@ private:
     CAudioDelivery* m_pAudio = nullptr;
     std::atomic<LONG> m_nWidth{DEMUX_DEFAULT_WIDTH};
     std::atomic<LONG> m_nHeight{DEMUX_DEFAULT_HEIGHT};
-    // TRUE while Run resets or Stop is under way: a record start then fails at once instead
+    // Above 0 while Run resets or Stop is under way: a record start then fails at once instead
     // of waiting for a delivery that is about to be reset or stopped. A flush does the same.
-    std::atomic<BOOL> m_bHoldOff{FALSE};
+    // A count, so that a Run ending cannot reopen the gate under a Stop still in progress.
+    std::atomic<LONG> m_nHoldOff{0};
 };
