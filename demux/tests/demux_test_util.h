@@ -138,6 +138,8 @@ public:
     LONGLONG llMediaStart = 0, llMediaStop = 0;
     HRESULT hrPointer = S_OK;
     HRESULT hrSetLength = S_OK;
+    // The setters called, in order: L(ength), T(ime), M(edia time), S(ync point).
+    std::string sCalls;
     std::atomic<LONG> cAddRef{0};
     std::atomic<LONG> cRelease{0};
 };
