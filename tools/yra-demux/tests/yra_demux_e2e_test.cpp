@@ -276,6 +276,30 @@ TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
 }
 
 // A damaged packet is reported as a parse error and costs only the records it touches.
+// A capture whose last audio PES holds no whole ADTS frame (here 50 zero bytes): every run
+// ends, with every frame before it.
+TEST_F(YraDemux, FinishesWhenTheLastAudioPesHoldsNoWholeFrame) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+    const Media* media = GetMedia(kPlain, YRA_DEMUX_MEDIA_DIR);
+    ASSERT_NE(media, nullptr);
+    Register();
+    PesHeader header;
+    header.nStreamId = 0xC0;
+    header.pts = 900000;
+    uint8_t nCounter = 0;
+    Bytes ts = media->ts;
+    for (const Bytes& packet : TsPackets(0x45, Pes(header, Bytes(50, 0)), nCounter))
+        ts.insert(ts.end(), packet.begin(), packet.end());
+    WriteFile(Path("ends.ts"), ts);
+    for (int i = 0; i < 10; i++) {
+        ToolRun run = Demux(Path("ends.ts"), "ends", 4096);
+        ASSERT_EQ(run.status, 0) << "run " << i << ": " << run.output;
+        std::string csvHeader;
+        std::vector<CsvRow> rows = ReadCsv(Path("ends.csv"), &csvHeader);
+        EXPECT_EQ(RowsOf(rows, "audio").size(), media->audioPts.size()) << "run " << i;
+    }
+}
+
 TEST_F(YraDemux, CountsParseErrorsAndGoesOn) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
     const Media* media = GetMedia(kPlain, YRA_DEMUX_MEDIA_DIR);
