@@ -290,9 +290,16 @@ TEST_F(YraDemux, FinishesWhenTheLastAudioPesHoldsNoWholeFrame) {
     Bytes ts = media->ts;
     for (const Bytes& packet : TsPackets(0x45, Pes(header, Bytes(50, 0)), nCounter))
         ts.insert(ts.end(), packet.begin(), packet.end());
+    // Null packets after it, so the audio worker has delivered everything else and sleeps when
+    // the end comes.
+    uint8_t nNull = 0;
+    for (int i = 0; i < 2000; i++) {
+        Bytes packet = TsPacket(0x1FFF, false, nullptr, 0, nNull);
+        ts.insert(ts.end(), packet.begin(), packet.end());
+    }
     WriteFile(Path("ends.ts"), ts);
     for (int i = 0; i < 10; i++) {
-        ToolRun run = Demux(Path("ends.ts"), "ends", 4096);
+        ToolRun run = Demux(Path("ends.ts"), "ends");
         ASSERT_EQ(run.status, 0) << "run " << i << ": " << run.output;
         std::string csvHeader;
         std::vector<CsvRow> rows = ReadCsv(Path("ends.csv"), &csvHeader);
