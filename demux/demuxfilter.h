@@ -195,6 +195,9 @@ public:
     HRESULT GetAudioSampleRate(DWORD* pnRate);
 
     CCritSec* PinStateLock() { return &m_csPinState; }
+    // The filter lock, which the framework holds across a state change and so across the
+    // pins' Active and Inactive (taken before PinStateLock).
+    CCritSec* FilterLock() { return &m_csFilter; }
     // Writes nothing; kept so the workers' trace points stay in place.
     void DebugTrace(const char* pszFormat, const char* pszName);
 

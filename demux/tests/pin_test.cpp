@@ -132,9 +132,13 @@ TEST_F(DemuxPinTest, ASecondActiveWhilePausedAnswersSFalse) {
     ASSERT_EQ(graph->ConnectDirect(video, sink->GetPin(0), nullptr), S_OK);
     ASSERT_EQ(filter->Pause(), S_OK);
     EXPECT_TRUE(video->ThreadExists());
-    EXPECT_EQ(video->Active(), S_FALSE);
-    EXPECT_EQ(static_cast<CBasePin*>(filter->GetPin(2))->Active(), S_FALSE);
-    EXPECT_EQ(static_cast<CBasePin*>(filter->GetPin(1))->Active(), S_FALSE);
+    {
+        // As the framework calls it: under the filter lock.
+        CAutoLock lock(filter->FilterLock());
+        EXPECT_EQ(video->Active(), S_FALSE);
+        EXPECT_EQ(static_cast<CBasePin*>(filter->GetPin(2))->Active(), S_FALSE);
+        EXPECT_EQ(static_cast<CBasePin*>(filter->GetPin(1))->Active(), S_FALSE);
+    }
     EXPECT_EQ(filter->Stop(), S_OK);
     EXPECT_FALSE(video->ThreadExists());
 }
