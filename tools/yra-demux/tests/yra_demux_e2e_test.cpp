@@ -257,6 +257,12 @@ TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
     EXPECT_NE(text.output.find("neither an MPEG-2 transport stream nor a program stream"), std::string::npos)
         << text.output;
 
+    // A zero-length file ends at once, with the reason.
+    WriteFile(Path("empty.ts"), Bytes{});
+    ToolRun empty = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("empty.ts")));
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.output.find("the file is empty"), std::string::npos) << empty.output;
+
     // A full disk is a failure, not a short file reported as success.
     uint8_t nCounter = 0;
     uint8_t es[] = {0, 0, 0, 1, 0x09, 0xF0};
