@@ -110,7 +110,9 @@ HRESULT CPlainAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR
     return m_pInner->SetProperties(pRequest, pActual);
 }
 
-HRESULT CPlainAllocator::GetProperties(ALLOCATOR_PROPERTIES* pProps) { return m_pInner->GetProperties(pProps); }
+HRESULT CPlainAllocator::GetProperties(ALLOCATOR_PROPERTIES* pProps) {
+    return m_pInner->GetProperties(pProps);
+}
 
 HRESULT CPlainAllocator::Commit() { return m_pInner->Commit(); }
 
@@ -126,7 +128,8 @@ HRESULT CPlainAllocator::GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pSta
     }
     IMemAllocatorCallbackTemp* pCounts = nullptr;
     LONG cFree = 1;
-    if (SUCCEEDED(m_pInner->QueryInterface(IID_IMemAllocatorCallbackTemp, reinterpret_cast<void**>(&pCounts)))) {
+    if (SUCCEEDED(
+            m_pInner->QueryInterface(IID_IMemAllocatorCallbackTemp, reinterpret_cast<void**>(&pCounts)))) {
         pCounts->GetFreeCount(&cFree);
         pCounts->Release();
     }
@@ -286,11 +289,13 @@ void DemuxGraphTest::AddSinks(const host::SampleSinkOptions& options, bool bAudi
 HRESULT DemuxGraphTest::WaitForEvent(LONG lCode, DWORD dwTimeoutMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwTimeoutMs);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return S_FALSE;
         LONG code = 0;
         LONG_PTR param1 = 0, param2 = 0;
-        if (events->GetEvent(&code, &param1, &param2, static_cast<LONG>(left.count())) != S_OK) return S_FALSE;
+        if (events->GetEvent(&code, &param1, &param2, static_cast<LONG>(left.count())) != S_OK)
+            return S_FALSE;
         events->FreeEventParams(code, param1, param2);
         if (code == lCode) return static_cast<HRESULT>(param1);
     }

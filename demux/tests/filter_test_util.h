@@ -56,7 +56,8 @@ public:
     HRESULT GetProperties(ALLOCATOR_PROPERTIES* pProps) override;
     HRESULT Commit() override;
     HRESULT Decommit() override;
-    HRESULT GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd, DWORD dwFlags) override;
+    HRESULT GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd,
+                      DWORD dwFlags) override;
     HRESULT ReleaseBuffer(IMediaSample* pBuffer) override;
 
     LONG GetBufferCalls() const { return m_cGetBuffer; }

@@ -94,8 +94,8 @@ bool ShowVersion(const std::string& module, void* handle) {
         std::fprintf(stderr, "yra-regsvr: %s has no version record\n", module.c_str());
         return false;
     }
-    std::printf("%s: file version %s, product version %s\n", module.c_str(), Numbers(version->fileVersion).c_str(),
-                Numbers(version->productVersion).c_str());
+    std::printf("%s: file version %s, product version %s\n", module.c_str(),
+                Numbers(version->fileVersion).c_str(), Numbers(version->productVersion).c_str());
     for (int i = 0; i < version->stringCount; ++i) {
         const VERSIONSTRINGRES& s = version->strings[i];
         std::printf("  %s: %s\n", host::Utf8FromWide(s.key ? s.key : u"").c_str(),
