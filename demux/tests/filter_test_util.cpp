@@ -289,8 +289,8 @@ void DemuxGraphTest::AddSinks(const host::SampleSinkOptions& options, bool bAudi
 HRESULT DemuxGraphTest::WaitForEvent(LONG lCode, DWORD dwTimeoutMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwTimeoutMs);
     for (;;) {
-        auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        using std::chrono::milliseconds;
+        auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return S_FALSE;
         LONG code = 0;
         LONG_PTR param1 = 0, param2 = 0;
