@@ -14,6 +14,7 @@
 #include <cstring>
 #include <future>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -318,6 +319,27 @@ TEST_F(DemuxGraphTest, SamplesThatKeepFailingEndTheRunWithTheirError) {
     EXPECT_EQ(stopped.get(), S_OK);
     EXPECT_EQ(allocator->GetBufferCalls(), 2) << "no sample is asked for after the abort";
     allocator->Release();
+}
+
+// The file source reads into each sample's buffer: a sample without one ends the run with the
+// sample's own failure, not a read fault.
+TEST_F(DemuxGraphTest, TheFileSourceReportsASampleWithoutABuffer) {
+    std::string path = testing::TempDir() + "demux-filter-pointer-" + std::to_string(getpid()) + ".ts";
+    WriteFile(path, TransportStreamOf(VideoUnits(3), {}));
+    m_files.push_back(path);
+    host::CFileSource* source = nullptr;
+    std::string why;
+    ASSERT_EQ(host::CFileSource::Create(path, host::FileSourceOptions{}, &source, &why), S_OK) << why;
+    Add(source, u"Source");
+    CPlainAllocator* allocator = CPlainAllocator::Create(true, E_ACCESSDENIED);
+    CHoardingSink* hoarder = CHoardingSink::Create(allocator);
+    allocator->Release();
+    Add(hoarder, u"Hoarder");
+    Connect(source->GetPin(0), hoarder->GetPin(0));
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_EQ(WaitForEvent(EC_ERRORABORT), E_ACCESSDENIED);
+    EXPECT_EQ(hoarder->Held(), 0u);
+    EXPECT_EQ(control->Stop(), S_OK);
 }
 
 // Downstream holds every buffer and the pool is full, so the parser waits for a free record
