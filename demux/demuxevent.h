@@ -20,6 +20,15 @@ public:
     // True when the event was set within dwMilliseconds (INFINITE waits without limit).
     BOOL Wait(DWORD dwMilliseconds);
     BOOL Check() { return Wait(0); }
+    // Sleeps until the event is set or bReady() holds, and resets an auto-reset event. bReady
+    // is asked under the event's lock before every sleep, so a condition made true before a
+    // Set cannot slip in between the check and the sleep. It must not take a lock under
+    // which anyone calls Set.
+    template <class Ready> void WaitUntil(Ready bReady) {
+        std::unique_lock<std::mutex> lock(m_cs);
+        m_cv.wait(lock, [&] { return m_bSet || bReady(); });
+        if (!m_bManualReset) m_bSet = FALSE;
+    }
 
     void Signal() override { Set(); }
 

@@ -90,7 +90,7 @@ CDemuxOutputPin* CPsTsDemuxFilter::OutputPin(DEMUX_STREAM nStream) const {
 HRESULT CPsTsDemuxFilter::Run(REFERENCE_TIME tStart) {
     // A parser waiting for a free record holds the receive lock; let it fail at once
     // rather than wait for a delivery that this reset is about to discard.
-    m_bHoldOff = TRUE;
+    ++m_nHoldOff;
     m_pRecords->WakeWaiters();
     {
         CAutoLock lock(&m_csReceive);
@@ -99,17 +99,17 @@ HRESULT CPsTsDemuxFilter::Run(REFERENCE_TIME tStart) {
         OutputPin(DEMUX_VIDEO)->CancelEndOfStream();
         OutputPin(DEMUX_AUDIO)->CancelEndOfStream();
     }
-    m_bHoldOff = FALSE;
+    --m_nHoldOff;
     return CBaseFilter::Run(tStart);
 }
 
 HRESULT CPsTsDemuxFilter::Stop() {
     // The workers are about to go: a parser waiting for a record they would have returned
     // must give up, or the upstream filter could never stop its streaming thread.
-    m_bHoldOff = TRUE;
+    ++m_nHoldOff;
     m_pRecords->WakeWaiters();
     HRESULT hr = CBaseFilter::Stop();
-    m_bHoldOff = FALSE;
+    --m_nHoldOff;
     return hr;
 }
 
@@ -140,11 +140,13 @@ void CPsTsDemuxFilter::OnParserReset() {
 }
 
 BOOL CPsTsDemuxFilter::MayWait() {
-    return !m_bHoldOff && State() != State_Stopped;
+    return m_nHoldOff == 0 && State() != State_Stopped && !static_cast<CInputPin*>(m_pPins[2])->IsFlushing();
 }
 
+void CPsTsDemuxFilter::WakeRecordWaiters() { m_pRecords->WakeWaiters(); }
+
 BOOL CPsTsDemuxFilter::IsStreamWanted(DEMUX_STREAM nStream) {
-    return OutputPin(nStream)->IsConnected();
+    return OutputPin(nStream)->IsStreamWanted();
 }
 
 HRESULT CPsTsDemuxFilter::FillVideoSample(IMediaSample* pSample) { return m_pVideo->FillVideoSample(pSample); }

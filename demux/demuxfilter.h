@@ -47,6 +47,8 @@ public:
     HRESULT Disconnect() override;
     HRESULT Receive(IMediaSample* pSample) override;
     HRESULT EndOfStream() override;
+    // Also ends a record start's wait for a free record: the upstream's Receive returns.
+    HRESULT BeginFlush() override;
 
 private:
     // Reads the picture size and the audio rate from the upstream filter's encoder property
@@ -80,15 +82,22 @@ public:
 
     HRESULT Active() override;
     HRESULT Inactive() override;
+    HRESULT CompleteConnect(IPin* pReceivePin) override;
     HRESULT BreakConnect() override;
     // Quality messages are accepted and ignored.
     HRESULT Notify(IBaseFilter* pSelf, Quality q) override;
 
     DWORD ThreadProc() override;
+    // Sends a command the way the worker hears it: the command flag is set and the worker
+    // woken first, so a worker asleep on its event goes to GetRequest for the command.
+    DWORD CallWorker(DWORD dwCommand);
 
     // The input has ended: once every filled record has gone out, send end of stream.
     void EndOfInput();
     void CancelEndOfStream() { m_bEndOfStream = FALSE; }
+    // Whether the pin is connected, readable on the streaming thread while the control thread
+    // connects or disconnects it.
+    BOOL IsStreamWanted() const { return m_bWanted; }
     CDemuxEvent* WakeEvent() { return &m_evWake; }
 
 protected:
@@ -100,14 +109,17 @@ protected:
     CPsTsDemuxFilter* const m_pDemux;
 
 private:
-    // Sets the command flag and wakes the worker first, so that a worker asleep on its event
-    // goes to GetRequest for the command.
-    HRESULT SendCommand(DWORD dwCommand);
     // Answers one command; TRUE when the worker must leave.
     BOOL HandleCommand(DWORD dwCommand);
     void WatchAllocator();
     void UnwatchAllocator();
     void ReleaseHeldSample();
+
+    // What besides its event may end the worker's sleep: always a command coming and an end
+    // of stream that is due; records waiting too when the worker holds a sample for them.
+    enum SLEEP_FOR { SLEEP_FOR_COMMAND, SLEEP_FOR_BUFFER, SLEEP_FOR_RECORD };
+    BOOL IsWakeDue(SLEEP_FOR nFor);
+    void Sleep(SLEEP_FOR nFor);
 
     const DEMUX_STREAM m_nStream;
     const char* const m_pszThreadName;
@@ -116,6 +128,7 @@ private:
     CBufferReturned m_BufferReturned{&m_evWake};
     std::atomic<BOOL> m_bCommandComing{FALSE};
     std::atomic<BOOL> m_bEndOfStream{FALSE};
+    std::atomic<BOOL> m_bWanted{FALSE};
     // The downstream sample the worker holds between attempts (worker thread only).
     IMediaSample* m_pSample = nullptr;
     IMemAllocatorCallbackTemp* m_pWatchedAllocator = nullptr;
@@ -182,11 +195,16 @@ public:
     HRESULT GetAudioSampleRate(DWORD* pnRate);
 
     CCritSec* PinStateLock() { return &m_csPinState; }
+    // The filter lock, which the framework holds across a state change and so across the
+    // pins' Active and Inactive (taken before PinStateLock).
+    CCritSec* FilterLock() { return &m_csFilter; }
     // Writes nothing; kept so the workers' trace points stay in place.
     void DebugTrace(const char* pszFormat, const char* pszName);
 
     // IPsTsParserSite
     BOOL MayWait() override;
+    // Wakes a record start waiting for a free record, so that it asks MayWait again.
+    void WakeRecordWaiters();
     void OnParserReset() override;
     BOOL IsStreamWanted(DEMUX_STREAM nStream) override;
 
@@ -205,7 +223,8 @@ private:
     CAudioDelivery* m_pAudio = nullptr;
     std::atomic<LONG> m_nWidth{DEMUX_DEFAULT_WIDTH};
     std::atomic<LONG> m_nHeight{DEMUX_DEFAULT_HEIGHT};
-    // TRUE while Run resets or Stop is under way: a record start then fails at once instead
-    // of waiting for a delivery that is about to be reset or stopped.
-    std::atomic<BOOL> m_bHoldOff{FALSE};
+    // Above 0 while Run resets or Stop is under way: a record start then fails at once instead
+    // of waiting for a delivery that is about to be reset or stopped. A flush does the same.
+    // A count, so that a Run ending cannot reopen the gate under a Stop still in progress.
+    std::atomic<LONG> m_nHoldOff{0};
 };

@@ -64,6 +64,13 @@ HRESULT CInputPin::Receive(IMediaSample* pSample) { return m_pDemux->ProcessInpu
 
 HRESULT CInputPin::EndOfStream() { return m_pDemux->EndOfInput(); }
 
+HRESULT CInputPin::BeginFlush() {
+    HRESULT hr = CBaseInputPin::BeginFlush();
+    // The flag is set first, so the woken start sees it and gives up.
+    m_pDemux->WakeRecordWaiters();
+    return hr;
+}
+
 // ---- allocator watch ------------------------------------------------------------------------
 
 HRESULT CBufferReturned::QueryInterface(REFIID riid, void** ppv) {
@@ -95,8 +102,8 @@ CDemuxOutputPin::~CDemuxOutputPin() {
 
 void CDemuxOutputPin::EndWorker() {
     if (ThreadExists()) {
-        SendCommand(CMD_STOP);
-        SendCommand(CMD_EXIT);
+        CallWorker(CMD_STOP);
+        CallWorker(CMD_EXIT);
     }
     Close();
 }
@@ -119,10 +126,10 @@ HRESULT CDemuxOutputPin::Active() {
         m_pAllocator->Decommit();
         return E_FAIL;
     }
-    hr = SendCommand(CMD_INIT);
+    hr = static_cast<HRESULT>(CallWorker(CMD_INIT));
     if (FAILED(hr)) {
         // The filter stays stopped, so no Inactive will come for this pin.
-        SendCommand(CMD_EXIT);
+        CallWorker(CMD_EXIT);
         Close();
         UnwatchAllocator();
         m_pAllocator->Decommit();
@@ -137,8 +144,8 @@ HRESULT CDemuxOutputPin::Inactive() {
     if (m_pAllocator) m_pAllocator->Decommit();
     HRESULT hr = S_OK;
     if (ThreadExists()) {
-        hr = SendCommand(CMD_STOP);
-        HRESULT hrExit = SendCommand(CMD_EXIT);
+        hr = static_cast<HRESULT>(CallWorker(CMD_STOP));
+        HRESULT hrExit = static_cast<HRESULT>(CallWorker(CMD_EXIT));
         if (SUCCEEDED(hr)) hr = hrExit;
         // Closed even after a failed command: a worker that cannot answer has ended.
         Close();
@@ -148,7 +155,14 @@ HRESULT CDemuxOutputPin::Inactive() {
     return FAILED(hr) ? hr : hrBase;
 }
 
+HRESULT CDemuxOutputPin::CompleteConnect(IPin* pReceivePin) {
+    HRESULT hr = CBaseOutputPin::CompleteConnect(pReceivePin);
+    if (SUCCEEDED(hr)) m_bWanted = TRUE;
+    return hr;
+}
+
 HRESULT CDemuxOutputPin::BreakConnect() {
+    m_bWanted = FALSE;
     UnwatchAllocator();
     return CBaseOutputPin::BreakConnect();
 }
@@ -176,10 +190,10 @@ void CDemuxOutputPin::UnwatchAllocator() {
     m_pWatchedAllocator = nullptr;
 }
 
-HRESULT CDemuxOutputPin::SendCommand(DWORD dwCommand) {
+DWORD CDemuxOutputPin::CallWorker(DWORD dwCommand) {
     m_bCommandComing = TRUE;
     m_evWake.Set();
-    return static_cast<HRESULT>(CallWorker(dwCommand));
+    return CAMThread::CallWorker(dwCommand);
 }
 
 void CDemuxOutputPin::EndOfInput() {
@@ -209,6 +223,19 @@ BOOL CDemuxOutputPin::HandleCommand(DWORD dwCommand) {
     }
 }
 
+BOOL CDemuxOutputPin::IsWakeDue(SLEEP_FOR nFor) {
+    if (m_bCommandComing) return TRUE;
+    if (nFor == SLEEP_FOR_COMMAND) return FALSE;
+    // IsDrained also changes without a Set: a fill that drops the last record, a reset.
+    BOOL bDrained = IsDrained();
+    if (m_bEndOfStream && bDrained) return TRUE;
+    return nFor == SLEEP_FOR_RECORD && !bDrained;
+}
+
+void CDemuxOutputPin::Sleep(SLEEP_FOR nFor) {
+    m_evWake.WaitUntil([this, nFor] { return IsWakeDue(nFor); });
+}
+
 DWORD CDemuxOutputPin::ThreadProc() {
     if (m_nStream == DEMUX_AUDIO) m_pDemux->DebugTrace("%s()->\n", m_pszThreadName);
     for (;;) {
@@ -224,12 +251,19 @@ DWORD CDemuxOutputPin::ThreadProc() {
     }
 
     BOOL bExit = FALSE;
+    // Set once downstream samples keep failing: the run is reported as aborted and the worker
+    // only answers commands from then on.
+    BOOL bAborted = FALSE;
+    HRESULT hrLastFailure = S_OK;
     while (!bExit) {
-        DWORD dwCommand = 0;
         if (m_bCommandComing) {
-            dwCommand = GetRequest();
+            DWORD dwCommand = GetRequest();
             m_bCommandComing = FALSE;
             bExit = HandleCommand(dwCommand);
+            continue;
+        }
+        if (bAborted) {
+            Sleep(SLEEP_FOR_COMMAND);
             continue;
         }
         // Checked before a buffer is asked for, so that downstream holding every buffer
@@ -243,8 +277,9 @@ DWORD CDemuxOutputPin::ThreadProc() {
             HRESULT hr = GetDeliveryBuffer(&m_pSample, nullptr, nullptr, m_dwBufferFlags);
             if (FAILED(hr)) {
                 m_pSample = nullptr;
-                if (hr != VFW_E_TIMEOUT) m_pDemux->DebugTrace("%s()-> GetDeliveryBuffer() failed!!!\n", m_pszThreadName);
-                m_evWake.Wait(INFINITE);
+                if (hr != VFW_E_TIMEOUT)
+                    m_pDemux->DebugTrace("%s()-> GetDeliveryBuffer() failed!!!\n", m_pszThreadName);
+                Sleep(SLEEP_FOR_BUFFER);
                 continue;
             }
         }
@@ -253,13 +288,21 @@ DWORD CDemuxOutputPin::ThreadProc() {
             // Delivery failures are not looked at: the next record goes out regardless.
             Deliver(m_pSample);
             ReleaseHeldSample();
+            hrLastFailure = S_OK;
         } else if (hr == S_FALSE) {
             // Nothing filled: keep the sample and sleep until a record, a command or the end.
-            m_evWake.Wait(INFINITE);
+            Sleep(SLEEP_FOR_RECORD);
+        } else if (hr == VFW_E_BUFFER_OVERFLOW) {
+            // The record that did not fit is gone; the sample is still good for the next.
         } else {
-            // The record that failed is gone; a fresh sample is taken in case this one is at
-            // fault.
+            // The sample's own calls failed. A fresh sample is tried once; failing again, the
+            // downstream allocator is at fault and retrying would only spin.
             ReleaseHeldSample();
+            if (FAILED(hrLastFailure)) {
+                bAborted = TRUE;
+                m_pDemux->NotifyEvent(EC_ERRORABORT, hr, 0);
+            }
+            hrLastFailure = hr;
         }
     }
     ReleaseHeldSample();

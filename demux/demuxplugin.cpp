@@ -1,7 +1,9 @@
-// The plug-in's class table, its filter registration data and its registration entry points.
+// The plug-in's class table, its filter registration data, its registration entry points and its
+// version record.
 #include "demux/demuxfilter.h"
 #include "demux/mediatypes.h"
 #include "framework/registration.h"
+#include "plat/resource.h"
 
 namespace {
 
@@ -35,8 +37,24 @@ HRESULT DllRegisterServer() { return RegisterFiltersWithMapper(TRUE); }
 
 HRESULT DllUnregisterServer() { return RegisterFiltersWithMapper(FALSE); }
 
-// What the platform keeps in the module's version resource, as a note in the module.
-__attribute__((used, section(".yra_version"))) const char g_szVersionInfo[] =
-    "FileDescription=VEL DualFmt Demux\0ProductName=VEL DualFmt Demux\0ActiveMovie=VEL DualFmt Demux\0"
-    "OLESelfRegister=AM20\0InternalName=VELDualFmtDemux.ax\0OriginalFilename=VELDualFmtDemux.ax\0"
-    "FileVersion=1, 0, 1, 3\0ProductVersion=1, 0, 1, 3\0";
+namespace {
+
+const VERSIONSTRINGRES kVersionStrings[] = {
+    {u"FileDescription", u"VEL DualFmt Demux"},
+    {u"ProductName", u"VEL DualFmt Demux"},
+    {u"ActiveMovie", u"VEL DualFmt Demux"},
+    {u"OLESelfRegister", u"AM20"},
+    {u"InternalName", u"VELDualFmtDemux.ax"},
+    {u"OriginalFilename", u"VELDualFmtDemux.ax"},
+    {u"FileVersion", u"1, 0, 1, 3"},
+    {u"ProductVersion", u"1, 0, 1, 3"},
+};
+
+const VERSIONINFORES kVersion = {{1, 0, 1, 3}, {1, 0, 1, 3}, kVersionStrings, ARRAYSIZE(kVersionStrings)};
+
+// The module has no dialogs, strings or icons: only its version record.
+const RESOURCETABLE kResources = {nullptr, 0, nullptr, 0, nullptr, 0, &kVersion};
+
+} // namespace
+
+YRA_REGISTER_RESOURCES(kResources)

@@ -69,6 +69,17 @@ TEST_F(DeliveryTest, VideoRecordGoesOutWholeWithTimeMediaTimeAndSyncPoint) {
     EXPECT_EQ(m_Video.llMediaStart, 0) << "a reset restarts the media time";
 }
 
+// The stamp goes on in one order for both streams: length, time, media time, sync point (the
+// time before the media time, though the media time is the one computed first).
+TEST_F(DeliveryTest, SamplesAreStampedLengthTimeMediaTimeSyncPoint) {
+    Fill(DEMUX_VIDEO, {0, 0, 0, 1, 0x67}, 0);
+    ASSERT_EQ(m_pVideo->FillVideoSample(&m_Video), S_OK);
+    EXPECT_EQ(m_Video.sCalls, "LTMS");
+    Fill(DEMUX_AUDIO, AdtsFrame(100, 1), 0);
+    ASSERT_EQ(m_pAudio->FillAudioSample(&m_Audio), S_OK);
+    EXPECT_EQ(m_Audio.sCalls, "LTMS");
+}
+
 TEST_F(DeliveryTest, VideoFailuresAreReturnedAndNothingIsWrittenPastTheSample) {
     FakeSample broken(100);
     broken.hrPointer = E_FAIL;

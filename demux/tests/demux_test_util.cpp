@@ -251,6 +251,7 @@ HRESULT FakeSample::GetTime(REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd) {
 }
 
 HRESULT FakeSample::SetTime(REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd) {
+    sCalls += 'T';
     bTime = pStart != nullptr;
     bStop = pEnd != nullptr;
     if (pStart) rtStart = *pStart;
@@ -259,6 +260,7 @@ HRESULT FakeSample::SetTime(REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd) {
 }
 
 HRESULT FakeSample::SetSyncPoint(BOOL b) {
+    sCalls += 'S';
     bSync = b != FALSE;
     return S_OK;
 }
@@ -269,6 +271,7 @@ HRESULT FakeSample::SetPreroll(BOOL b) {
 }
 
 HRESULT FakeSample::SetActualDataLength(LONG l) {
+    sCalls += 'L';
     if (FAILED(hrSetLength)) return hrSetLength;
     if (l < 0 || static_cast<size_t>(l) > m_Buffer.size()) return VFW_E_BUFFER_OVERFLOW;
     lActual = l;
@@ -288,6 +291,7 @@ HRESULT FakeSample::GetMediaTime(LONGLONG* pStart, LONGLONG* pEnd) {
 }
 
 HRESULT FakeSample::SetMediaTime(LONGLONG* pStart, LONGLONG* pEnd) {
+    sCalls += 'M';
     bMediaTime = pStart != nullptr;
     if (pStart) llMediaStart = *pStart;
     if (pEnd) llMediaStop = *pEnd;

@@ -105,8 +105,15 @@ class FakeSample final : public IMediaSample {
 public:
     explicit FakeSample(size_t cbBuffer) : m_Buffer(cbBuffer) {}
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return 1; }
-    ULONG Release() override { return 1; }
+    // Counted but never freeing: the test owns the sample.
+    ULONG AddRef() override {
+        ++cAddRef;
+        return 1;
+    }
+    ULONG Release() override {
+        ++cRelease;
+        return 1;
+    }
     HRESULT GetPointer(BYTE** ppBuffer) override;
     LONG GetSize() override { return static_cast<LONG>(m_Buffer.size()); }
     HRESULT GetTime(REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd) override;
@@ -131,6 +138,10 @@ public:
     LONGLONG llMediaStart = 0, llMediaStop = 0;
     HRESULT hrPointer = S_OK;
     HRESULT hrSetLength = S_OK;
+    // The setters called, in order: L(ength), T(ime), M(edia time), S(ync point).
+    std::string sCalls;
+    std::atomic<LONG> cAddRef{0};
+    std::atomic<LONG> cRelease{0};
 };
 
 // ---- the parser with its records and deliveries ------------------------------------------------

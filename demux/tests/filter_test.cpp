@@ -9,10 +9,12 @@
 #include "host/filter_registry.h"
 #include "plat/com.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -277,6 +279,149 @@ TEST_F(DemuxGraphTest, StopEndsAParserWaitingForARecordAndAWorkerWaitingForABuff
     ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
     EXPECT_EQ(stopped.get(), S_OK);
     hoarder->LetGo();
+}
+
+// Without the release callback the worker waits inside GetBuffer, where it hears no command:
+// stopping must still end that wait.
+TEST_F(DemuxGraphTest, StopEndsAWorkerWaitingInAnAllocatorWithoutTheReleaseCallback) {
+    AddSource(TransportStreamOf(VideoUnits(100, 200), {}));
+    CPlainAllocator* allocator = CPlainAllocator::Create();
+    CHoardingSink* hoarder = CHoardingSink::Create(allocator);
+    allocator->Release();
+    Add(hoarder, u"Hoarder");
+    Connect(video, hoarder->GetPin(0));
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_TRUE(allocator->WaitForBlockedGet(10000)) << "the worker never ran out of buffers";
+    EXPECT_EQ(hoarder->Held(), 24u);
+
+    // The demultiplexer alone stops: the running sink keeps its buffers and does not decommit.
+    auto stopped = std::async(std::launch::async, [&] { return demux->Stop(); });
+    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
+    EXPECT_EQ(stopped.get(), S_OK);
+    EXPECT_EQ(hoarder->Held(), 24u);
+    hoarder->LetGo();
+}
+
+// Downstream samples whose GetPointer fails: one fresh sample is tried, then the run is reported
+// as aborted with the failure's code instead of the worker spinning on new samples.
+TEST_F(DemuxGraphTest, SamplesThatKeepFailingEndTheRunWithTheirError) {
+    AddSource(TransportStreamOf(VideoUnits(10), {}));
+    CPlainAllocator* allocator = CPlainAllocator::Create(true, E_ACCESSDENIED);
+    CHoardingSink* hoarder = CHoardingSink::Create(allocator);
+    Add(hoarder, u"Hoarder");
+    Connect(video, hoarder->GetPin(0));
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_EQ(WaitForEvent(EC_ERRORABORT), E_ACCESSDENIED);
+    EXPECT_EQ(allocator->GetBufferCalls(), 2);
+    EXPECT_EQ(hoarder->Held(), 0u);
+    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
+    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
+    EXPECT_EQ(stopped.get(), S_OK);
+    EXPECT_EQ(allocator->GetBufferCalls(), 2) << "no sample is asked for after the abort";
+    allocator->Release();
+}
+
+// The file source reads into each sample's buffer: a sample without one ends the run with the
+// sample's own failure, not a read fault.
+TEST_F(DemuxGraphTest, TheFileSourceReportsASampleWithoutABuffer) {
+    std::string path = testing::TempDir() + "demux-filter-pointer-" + std::to_string(getpid()) + ".ts";
+    WriteFile(path, TransportStreamOf(VideoUnits(3), {}));
+    m_files.push_back(path);
+    host::CFileSource* source = nullptr;
+    std::string why;
+    ASSERT_EQ(host::CFileSource::Create(path, host::FileSourceOptions{}, &source, &why), S_OK) << why;
+    Add(source, u"Source");
+    CPlainAllocator* allocator = CPlainAllocator::Create(true, E_ACCESSDENIED);
+    CHoardingSink* hoarder = CHoardingSink::Create(allocator);
+    allocator->Release();
+    Add(hoarder, u"Hoarder");
+    Connect(source->GetPin(0), hoarder->GetPin(0));
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_EQ(WaitForEvent(EC_ERRORABORT), E_ACCESSDENIED);
+    EXPECT_EQ(hoarder->Held(), 0u);
+    EXPECT_EQ(control->Stop(), S_OK);
+}
+
+// Downstream holds every buffer and the pool is full, so the parser waits for a free record
+// inside the upstream's Receive: a flush must end that wait, and each later start fails at
+// once until the flush ends.
+TEST_F(DemuxGraphTest, BeginFlushEndsAParserWaitingForAFreeRecord) {
+    host::CFileSource* source = AddSource(TransportStreamOf(VideoUnits(300, 200), {}), 8192);
+    CHoardingSink* hoarder = CHoardingSink::Create();
+    Add(hoarder, u"Hoarder");
+    Connect(video, hoarder->GetPin(0));
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_TRUE(hoarder->WaitForHeld(24, 10000));
+    EXPECT_FALSE(source->EndOfStreamSent());
+
+    ASSERT_EQ(input->BeginFlush(), S_OK);
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!source->EndOfStreamSent() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(source->EndOfStreamSent()) << "the upstream is still stuck in Receive";
+    EXPECT_GT(source->SamplesRefused(), 0);
+    EXPECT_EQ(input->EndFlush(), S_OK);
+    EXPECT_EQ(control->Stop(), S_OK);
+    hoarder->LetGo();
+}
+
+// What was parsed while stopped waits in the filled queues; the filter's Run empties them,
+// so the run that follows delivers none of it.
+TEST_F(DemuxGraphTest, RunEmptiesTheFilledQueues) {
+    AddSinks();
+    IMemInputPin* pMem = nullptr;
+    ASSERT_EQ(input->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem)), S_OK);
+    Bytes ts = TransportStreamOf(VideoUnits(10), AudioUnits(6));
+    FakeSample sample(ts.size());
+    std::memcpy(sample.m_Buffer.data(), ts.data(), ts.size());
+    sample.lActual = static_cast<LONG>(ts.size());
+    EXPECT_EQ(pMem->Receive(&sample), S_OK);
+    pMem->Release();
+    EXPECT_EQ(input->EndOfStream(), S_OK) << "closes the last records into the filled queues";
+
+    // The sinks run first so that anything the workers delivered would be counted.
+    for (host::CSampleSink* sink : {videoSink, audioSink})
+        ASSERT_EQ(sink->Run(0), S_OK);
+    ASSERT_EQ(demux->Run(0), S_OK);
+    ASSERT_EQ(input->EndOfStream(), S_OK);
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!(videoSink->EndOfStreamSeen() && audioSink->EndOfStreamSeen()) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_TRUE(videoSink->EndOfStreamSeen() && audioSink->EndOfStreamSeen());
+    EXPECT_EQ(videoSink->SampleCount(), 0u);
+    EXPECT_EQ(audioSink->SampleCount(), 0u);
+    EXPECT_EQ(demux->Stop(), S_OK);
+    for (host::CSampleSink* sink : {videoSink, audioSink})
+        EXPECT_EQ(sink->Stop(), S_OK);
+}
+
+// The parser asks whether a stream's pin is connected on the streaming thread while the
+// control thread connects and disconnects it (stopped, samples are still parsed). Races here
+// show under the thread sanitizer.
+TEST_F(DemuxGraphTest, ConnectingAPinWhileSamplesArriveIsSafe) {
+    host::CSampleSink* sink = host::CSampleSink::Create();
+    Add(sink, u"Audio sink");
+    IPin* sinkPin = sink->GetPin(0);
+    IMemInputPin* pMem = nullptr;
+    ASSERT_EQ(input->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem)), S_OK);
+    Bytes ts = TransportStreamOf({}, AudioUnits(20));
+    std::atomic<bool> done{false};
+    std::thread feeder([&] {
+        FakeSample sample(ts.size());
+        std::memcpy(sample.m_Buffer.data(), ts.data(), ts.size());
+        sample.lActual = static_cast<LONG>(ts.size());
+        while (!done)
+            pMem->Receive(&sample);
+    });
+    for (int i = 0; i < 50; i++) {
+        EXPECT_EQ(graph->ConnectDirect(audio, sinkPin, nullptr), S_OK);
+        EXPECT_EQ(graph->Disconnect(audio), S_OK);
+        EXPECT_EQ(graph->Disconnect(sinkPin), S_OK);
+    }
+    done = true;
+    feeder.join();
+    pMem->Release();
 }
 
 // With nothing connected to the audio pin, audio records go straight back to the pool.

@@ -76,11 +76,90 @@ HRESULT CDeviceStandIn::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
 
 // ---- the hoarding sink ----------------------------------------------------------------------------
 
+CPlainAllocator* CPlainAllocator::Create(bool bOwnSample, HRESULT hrPointer) {
+    return new CPlainAllocator(bOwnSample, hrPointer);
+}
+
+CPlainAllocator::CPlainAllocator(bool bOwnSample, HRESULT hrPointer) : m_bOwnSample(bOwnSample) {
+    m_Own.hrPointer = hrPointer;
+    EXPECT_EQ(CreateMemoryAllocator(&m_pInner), S_OK);
+}
+
+CPlainAllocator::~CPlainAllocator() {
+    if (m_pInner) m_pInner->Release();
+}
+
+HRESULT CPlainAllocator::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IMemAllocator) {
+        *ppv = static_cast<IMemAllocator*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG CPlainAllocator::Release() {
+    ULONG c = --m_cRef;
+    if (c == 0) delete this;
+    return c;
+}
+
+HRESULT CPlainAllocator::SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_PROPERTIES* pActual) {
+    return m_pInner->SetProperties(pRequest, pActual);
+}
+
+HRESULT CPlainAllocator::GetProperties(ALLOCATOR_PROPERTIES* pProps) {
+    return m_pInner->GetProperties(pProps);
+}
+
+HRESULT CPlainAllocator::Commit() { return m_pInner->Commit(); }
+
+HRESULT CPlainAllocator::Decommit() { return m_pInner->Decommit(); }
+
+HRESULT CPlainAllocator::GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd,
+                                   DWORD dwFlags) {
+    ++m_cGetBuffer;
+    if (m_bOwnSample) {
+        m_Own.AddRef();
+        *ppBuffer = &m_Own;
+        return S_OK;
+    }
+    IMemAllocatorCallbackTemp* pCounts = nullptr;
+    LONG cFree = 1;
+    if (SUCCEEDED(
+            m_pInner->QueryInterface(IID_IMemAllocatorCallbackTemp, reinterpret_cast<void**>(&pCounts)))) {
+        pCounts->GetFreeCount(&cFree);
+        pCounts->Release();
+    }
+    if (cFree == 0) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_bBlocked = true;
+        m_changed.notify_all();
+    }
+    return m_pInner->GetBuffer(ppBuffer, pStart, pEnd, dwFlags);
+}
+
+HRESULT CPlainAllocator::ReleaseBuffer(IMediaSample* pBuffer) { return m_pInner->ReleaseBuffer(pBuffer); }
+
+bool CPlainAllocator::WaitForBlockedGet(DWORD dwTimeoutMs) {
+    std::unique_lock<std::mutex> hold(m_lock);
+    return m_changed.wait_for(hold, std::chrono::milliseconds(dwTimeoutMs), [&] { return m_bBlocked; });
+}
+
 class CHoardingPin : public CBaseInputPin {
 public:
     CHoardingPin(CHoardingSink* pSink, HRESULT* phr)
         : CBaseInputPin(u"Hoarding pin", pSink, &pSink->m_csFilter, phr, u"In"), m_pSink(pSink) {}
     HRESULT CheckMediaType(const CMediaType*) override { return S_OK; }
+    HRESULT GetAllocator(IMemAllocator** ppAllocator) override {
+        if (!m_pSink->m_pAllocator) return CBaseInputPin::GetAllocator(ppAllocator);
+        if (!ppAllocator) return E_POINTER;
+        *ppAllocator = m_pSink->m_pAllocator;
+        (*ppAllocator)->AddRef();
+        return S_OK;
+    }
     HRESULT Receive(IMediaSample* pSample) override {
         HRESULT hr = CBaseInputPin::Receive(pSample);
         if (hr != S_OK) return hr;
@@ -92,7 +171,9 @@ private:
     CHoardingSink* const m_pSink;
 };
 
-CHoardingSink::CHoardingSink() : CBaseFilter(u"Hoarding sink", nullptr, &m_csFilter, CLSID_TestHoardingSink) {
+CHoardingSink::CHoardingSink(IMemAllocator* pAllocator)
+    : CBaseFilter(u"Hoarding sink", nullptr, &m_csFilter, CLSID_TestHoardingSink), m_pAllocator(pAllocator) {
+    if (m_pAllocator) m_pAllocator->AddRef();
     HRESULT hr = S_OK;
     m_pPin = new CHoardingPin(this, &hr);
 }
@@ -100,10 +181,11 @@ CHoardingSink::CHoardingSink() : CBaseFilter(u"Hoarding sink", nullptr, &m_csFil
 CHoardingSink::~CHoardingSink() {
     LetGo();
     delete m_pPin;
+    if (m_pAllocator) m_pAllocator->Release();
 }
 
-CHoardingSink* CHoardingSink::Create() {
-    auto* p = new CHoardingSink();
+CHoardingSink* CHoardingSink::Create(IMemAllocator* pAllocator) {
+    auto* p = new CHoardingSink(pAllocator);
     p->AddRef();
     return p;
 }
@@ -202,6 +284,21 @@ void DemuxGraphTest::AddSinks(const host::SampleSinkOptions& options, bool bAudi
     audioSink = host::CSampleSink::Create(options);
     Add(audioSink, u"Audio sink");
     Connect(audio, audioSink->GetPin(0));
+}
+
+HRESULT DemuxGraphTest::WaitForEvent(LONG lCode, DWORD dwTimeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(dwTimeoutMs);
+    for (;;) {
+        using std::chrono::milliseconds;
+        auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return S_FALSE;
+        LONG code = 0;
+        LONG_PTR param1 = 0, param2 = 0;
+        if (events->GetEvent(&code, &param1, &param2, static_cast<LONG>(left.count())) != S_OK)
+            return S_FALSE;
+        events->FreeEventParams(code, param1, param2);
+        if (code == lCode) return static_cast<HRESULT>(param1);
+    }
 }
 
 LONG DemuxGraphTest::RunToCompletion(DWORD dwTimeoutMs) {

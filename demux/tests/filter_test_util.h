@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -40,11 +41,49 @@ private:
     std::unique_ptr<host::DeviceKsInterfaces> m_pKs;
 };
 
+// A downstream allocator that offers IMemAllocator alone, without the release callback, over
+// the standard one: a worker that finds no free buffer then waits inside GetBuffer. Made with
+// bOwnSample, it hands out its one sample of a video record's size every time instead, whose
+// GetPointer answers hrPointer.
+class CPlainAllocator final : public IMemAllocator {
+public:
+    static CPlainAllocator* Create(bool bOwnSample = false, HRESULT hrPointer = S_OK);
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override;
+    ULONG AddRef() override { return ++m_cRef; }
+    ULONG Release() override;
+    HRESULT SetProperties(ALLOCATOR_PROPERTIES* pRequest, ALLOCATOR_PROPERTIES* pActual) override;
+    HRESULT GetProperties(ALLOCATOR_PROPERTIES* pProps) override;
+    HRESULT Commit() override;
+    HRESULT Decommit() override;
+    HRESULT GetBuffer(IMediaSample** ppBuffer, REFERENCE_TIME* pStart, REFERENCE_TIME* pEnd,
+                      DWORD dwFlags) override;
+    HRESULT ReleaseBuffer(IMediaSample* pBuffer) override;
+
+    LONG GetBufferCalls() const { return m_cGetBuffer; }
+    FakeSample& OwnSample() { return m_Own; }
+    // Waits until a GetBuffer call has found no free buffer (and so waits inside).
+    bool WaitForBlockedGet(DWORD dwTimeoutMs);
+
+private:
+    CPlainAllocator(bool bOwnSample, HRESULT hrPointer);
+    ~CPlainAllocator();
+    std::atomic<ULONG> m_cRef{1};
+    std::atomic<LONG> m_cGetBuffer{0};
+    IMemAllocator* m_pInner = nullptr;
+    const bool m_bOwnSample;
+    FakeSample m_Own{VIDEO_RECORD_SIZE};
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_bBlocked = false;
+};
+
 // A renderer that keeps every sample it receives until told to let them go, as a downstream
-// filter does that holds buffers while it waits for something.
+// filter does that holds buffers while it waits for something. Given an allocator, its pin
+// proposes that one.
 class CHoardingSink : public CBaseFilter {
 public:
-    static CHoardingSink* Create();
+    static CHoardingSink* Create(IMemAllocator* pAllocator = nullptr);
     int GetPinCount() override { return 1; }
     CBasePin* GetPin(int n) override { return n == 0 ? m_pPin : nullptr; }
     size_t Held();
@@ -53,10 +92,11 @@ public:
 
 private:
     friend class CHoardingPin;
-    CHoardingSink();
+    explicit CHoardingSink(IMemAllocator* pAllocator);
     ~CHoardingSink() override;
     void Keep(IMediaSample* pSample);
     CCritSec m_csFilter;
+    IMemAllocator* const m_pAllocator;
     CBasePin* m_pPin = nullptr;
     std::mutex m_lock;
     std::condition_variable m_changed;
@@ -76,6 +116,9 @@ protected:
     host::CFileSource* AddSource(const Bytes& stream, LONG cbChunk = 65536);
     // Sample sinks added and connected to both outputs (or only the video output).
     void AddSinks(const host::SampleSinkOptions& options = {}, bool bAudio = true);
+    // Waits for the graph event with this code (others are passed over); its first
+    // parameter, or S_FALSE after the timeout.
+    HRESULT WaitForEvent(LONG lCode, DWORD dwTimeoutMs = 10000);
     // Runs the graph and waits for its completion; the event code.
     LONG RunToCompletion(DWORD dwTimeoutMs = 20000);
     // The connected pin's media type.

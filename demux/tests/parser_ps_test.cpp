@@ -40,6 +40,22 @@ TEST(ProgramStream, AnySampleSizeGivesTheSameRecords) {
     }
 }
 
+// A sample larger than the input buffer's free room arrives while the bytes of a split pack
+// header are held: it is taken in pieces, each parsed before the next is copied in.
+TEST(ProgramStream, ASampleLargerThanTheFreeInputBufferIsTakenInPiecesWhileBytesAreHeld) {
+    auto video = VideoUnits(40, 60000);
+    auto audio = AudioUnits(30);
+    Bytes ps = MakePs(video, audio, PsOptions{});
+    ASSERT_GT(ps.size(), size_t{CPsTsParser::INPUT_BUFFER_SIZE} + 4096);
+    DemuxHarness h;
+    EXPECT_EQ(h.FeedOne(Bytes(ps.begin(), ps.begin() + 9)), S_OK) << "half a pack header is held";
+    EXPECT_EQ(h.FeedOne(Bytes(ps.begin() + 9, ps.end())), S_OK);
+    h.Finish();
+    EXPECT_EQ(h.m_pParser->GetStats().cParseErrors, 0u);
+    ExpectVideo(h, video);
+    ExpectAudio(h, audio);
+}
+
 TEST(ProgramStream, ATenThousandBytePesOverThreeSamplesFillsOneRecord) {
     std::vector<Unit> video = {{H264AccessUnit(true, 10000, 0x21), 90000}};
     PsOptions options;

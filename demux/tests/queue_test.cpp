@@ -81,6 +81,22 @@ TEST(CDemuxRecords, StartsWithEveryRecordFreeInIndexOrder) {
     }
 }
 
+// A delivered record goes back to the front of its free queue, so the next record begun is the
+// one just used, still in the cache.
+TEST(CDemuxRecords, ARecycledRecordIsTheNextOneTaken) {
+    HRESULT hr = S_OK;
+    CDemuxRecords records(&hr);
+    ASSERT_EQ(hr, S_OK);
+    RECORD_ENTRY* pFirst = records.Free(DEMUX_AUDIO)->PopHead();
+    RECORD_ENTRY* pSecond = records.Free(DEMUX_AUDIO)->PopHead();
+    pSecond->pData->nLength = 10;
+    records.Recycle(DEMUX_AUDIO, pSecond);
+    EXPECT_EQ(pSecond->pData->nLength, 0u) << "emptied on the way";
+    EXPECT_EQ(records.Free(DEMUX_AUDIO)->PopHead(), pSecond);
+    records.Recycle(DEMUX_AUDIO, pSecond);
+    records.Recycle(DEMUX_AUDIO, pFirst);
+}
+
 TEST(CDemuxRecords, RecycleFilledEmptiesEveryWaitingRecord) {
     HRESULT hr = S_OK;
     CDemuxRecords records(&hr);

@@ -15,10 +15,6 @@ YRA_DEFINE_GUID(CLSID_PowerLinePage, 0x823FD921, 0x7263, 0x4C07, 0x96, 0x34, 0xF
 // The name of the server, its class and its page key.
 #define PAGE_SERVER_NAME u"Marnex KSProxy Extension Property Page"
 
-// What a version resource would carry; kept as data, since modules here have no such section.
-struct PAGEVERSIONINFO {
-    WORD wFileVersion[4];
-    WORD wProductVersion[4];
-    LPCWSTR pszFileDescription;
-    LPCWSTR pszProductName;
-};
+// Both pages' version, in numbers and as the version record's text.
+#define PAGE_VERSION_NUMBERS {3, 0, 3, 0}
+#define PAGE_VERSION_TEXT u"3, 0, 3, 0"

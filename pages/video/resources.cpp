@@ -47,11 +47,19 @@ const DLGTEMPLATERES kDialogs[] = {
 
 const STRINGRES kStrings[] = {{IDS_TITLE, u"Video Properties"}};
 
-const RESOURCETABLE kResources = {kDialogs, ARRAYSIZE(kDialogs), kStrings, ARRAYSIZE(kStrings), nullptr, 0};
+const VERSIONSTRINGRES kVersionStrings[] = {
+    {u"FileDescription", u"Video Control Property Page"},
+    {u"ProductName", PAGE_SERVER_NAME},
+    {u"FileVersion", PAGE_VERSION_TEXT},
+    {u"ProductVersion", PAGE_VERSION_TEXT},
+};
+
+const VERSIONINFORES kVersion = {PAGE_VERSION_NUMBERS, PAGE_VERSION_NUMBERS, kVersionStrings,
+                                 ARRAYSIZE(kVersionStrings)};
+
+const RESOURCETABLE kResources = {kDialogs, ARRAYSIZE(kDialogs), kStrings, ARRAYSIZE(kStrings), nullptr, 0,
+                                  &kVersion};
 
 } // namespace
-
-extern const PAGEVERSIONINFO g_VersionInfo = {
-    {3, 0, 3, 0}, {3, 0, 3, 0}, u"Video Control Property Page", PAGE_SERVER_NAME};
 
 YRA_REGISTER_RESOURCES(kResources)

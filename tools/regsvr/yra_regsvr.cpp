@@ -1,10 +1,13 @@
 // yra-regsvr: registers plug-in modules on this host by calling their DllRegisterServer (or
-// DllUnregisterServer with -u), which write the modules' classes into the registry.
+// DllUnregisterServer with -u), which write the modules' classes into the registry; with
+// --version it shows the modules' version records instead.
 #include "host/module_loader.h"
 #include "host/registry_store.h"
 #include "host/result_names.h"
+#include "host/utf.h"
 #include "plat/com.h"
 #include "plat/registry.h"
+#include "plat/resource.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,20 +20,23 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: yra-regsvr [-u] [-s] MODULE...\n"
+    "       yra-regsvr --version MODULE...\n"
     "\n"
     "Registers plug-in modules with this host: opens each MODULE and calls its\n"
     "DllRegisterServer, which files the module's classes in the registry so that\n"
     "programs can create them by class id.\n"
     "\n"
-    "  -u      unregister instead (calls DllUnregisterServer)\n"
-    "  -s      silent: print nothing, report through the exit status only\n"
-    "  --help  show this text\n"
+    "  -u         unregister instead (calls DllUnregisterServer)\n"
+    "  -s         silent: print nothing, report through the exit status only\n"
+    "  --version  show each module's version (numbers and text) without registering\n"
+    "  --help     show this text\n"
     "\n"
     "Modules are handled in order; the first failure stops the run with exit status 1.\n"
     "The registry lives in $YRA_HOST_ROOT/registry (default ~/.local/share/yra-host).\n";
 
 struct Options {
     bool unregister = false;
+    bool version = false;
     bool silent = false;
     std::vector<std::string> modules;
 };
@@ -51,6 +57,8 @@ int ParseArguments(int argc, char** argv, Options* options) {
             options->unregister = true;
         } else if (arg == "-s") {
             options->silent = true;
+        } else if (arg == "--version") {
+            options->version = true;
         } else {
             std::fprintf(stderr, "yra-regsvr: unknown option %s\n%s", arg.c_str(), kUsage);
             return 2;
@@ -70,6 +78,32 @@ std::string ModulePath(const std::string& arg) {
     return arg;
 }
 
+std::string Numbers(const WORD parts[4]) {
+    return std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." + std::to_string(parts[2]) + "." +
+           std::to_string(parts[3]);
+}
+
+// Prints the version record the module registered when it was loaded: the numbers, then every
+// entry of its string table.
+bool ShowVersion(const std::string& module, void* handle) {
+    Dl_info info{};
+    void* entry = ::dlsym(handle, "DllGetClassObject");
+    const VERSIONINFORES* version = nullptr;
+    if (entry && ::dladdr(entry, &info)) version = YraFindVersionInfo(static_cast<HINSTANCE>(info.dli_fbase));
+    if (!version) {
+        std::fprintf(stderr, "yra-regsvr: %s has no version record\n", module.c_str());
+        return false;
+    }
+    std::printf("%s: file version %s, product version %s\n", module.c_str(),
+                Numbers(version->fileVersion).c_str(), Numbers(version->productVersion).c_str());
+    for (int i = 0; i < version->stringCount; ++i) {
+        const VERSIONSTRINGRES& s = version->strings[i];
+        std::printf("  %s: %s\n", host::Utf8FromWide(s.key ? s.key : u"").c_str(),
+                    host::Utf8FromWide(s.value ? s.value : u"").c_str());
+    }
+    return true;
+}
+
 bool Process(const std::string& module, const Options& options) {
     const char* entry = options.unregister ? "DllUnregisterServer" : "DllRegisterServer";
     void* handle = ::dlopen(ModulePath(module).c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -77,6 +111,12 @@ bool Process(const std::string& module, const Options& options) {
         const char* why = ::dlerror();
         if (!options.silent) std::fprintf(stderr, "yra-regsvr: cannot open %s: %s\n", module.c_str(), why ? why : "");
         return false;
+    }
+    if (options.version) {
+        bool shown = ShowVersion(module, handle);
+        CoFreeUnusedLibraries();
+        ::dlclose(handle);
+        return shown;
     }
     auto fn = reinterpret_cast<HRESULT (*)()>(::dlsym(handle, entry));
     if (!fn) {

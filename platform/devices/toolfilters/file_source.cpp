@@ -144,7 +144,12 @@ private:
             // Waits while downstream holds every buffer; fails once the pin is decommitted.
             if (FAILED(GetDeliveryBuffer(&pSample, nullptr, nullptr, 0))) return false;
             BYTE* pData = nullptr;
-            pSample->GetPointer(&pData);
+            HRESULT hrPointer = pSample->GetPointer(&pData);
+            if (FAILED(hrPointer) || !pData) {
+                pSample->Release();
+                m_pSource->NotifyEvent(EC_ERRORABORT, FAILED(hrPointer) ? hrPointer : E_POINTER, 0);
+                return false;
+            }
             ssize_t cb = ReadFully(fd, pData, static_cast<size_t>(pSample->GetSize()));
             if (cb <= 0) {
                 pSample->Release();

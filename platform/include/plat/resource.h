@@ -1,5 +1,5 @@
-// Resources as data: each module describes its dialog templates, string table and icons in
-// its resources.cpp and registers them under its module handle (its load address) when it
+// Resources as data: each module describes its dialog templates, string table, icons and
+// version record in its resources.cpp and registers them under its module handle (its load address) when it
 // is loaded, so that two modules may use the same ids without meeting.
 //
 //   static const DLGITEMRES kItems[] = {
@@ -56,6 +56,21 @@ struct ICONRES {
     size_t pngSize;
 };
 
+// One entry of a version record's string table: "FileDescription", "FileVersion", ...
+struct VERSIONSTRINGRES {
+    LPCWSTR key;
+    LPCWSTR value;
+};
+
+// A module's version record, what a version resource carries: the file and product version
+// numbers, most significant part first (1.0.1.3 is {1, 0, 1, 3}), and the string table.
+struct VERSIONINFORES {
+    WORD fileVersion[4];
+    WORD productVersion[4];
+    const VERSIONSTRINGRES* strings;
+    int stringCount;
+};
+
 struct RESOURCETABLE {
     const DLGTEMPLATERES* dialogs;
     int dialogCount;
@@ -63,10 +78,17 @@ struct RESOURCETABLE {
     int stringCount;
     const ICONRES* icons;
     int iconCount;
+    // The module's version record, or none.
+    const VERSIONINFORES* version = nullptr;
 };
 
 YRA_PLATFORM_API void YraRegisterResources(HINSTANCE hModule, const RESOURCETABLE* table);
 YRA_PLATFORM_API void YraUnregisterResources(HINSTANCE hModule);
+// The version record of a loaded module, by its handle (its load address), or none when the
+// module registered none. It lives in the module: valid while the module stays loaded.
+YRA_PLATFORM_API const VERSIONINFORES* YraFindVersionInfo(HINSTANCE hModule);
+// The value filed under key in a version record's string table, or none.
+YRA_PLATFORM_API LPCWSTR YraVersionString(const VERSIONINFORES* pInfo, LPCWSTR key);
 
 // Registers a module's table for as long as the module is loaded. The handle is the load
 // address of the object that holds the registration, as the component runtime reports it.

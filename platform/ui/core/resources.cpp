@@ -1,10 +1,11 @@
 // The resource tables modules register, and the calls that read them: templates, strings,
-// icons, and module handles.
+// icons, version records, and module handles.
 #include "state.h"
 
 #include <link.h>
 
 #include <algorithm>
+#include <string_view>
 
 namespace host::ui {
 namespace {
@@ -107,6 +108,21 @@ void YraRegisterResources(HINSTANCE hModule, const RESOURCETABLE* table) {
 void YraUnregisterResources(HINSTANCE hModule) {
     auto lock = Locked();
     S().resources.erase(hModule);
+}
+
+const VERSIONINFORES* YraFindVersionInfo(HINSTANCE hModule) {
+    if (!hModule) return nullptr;
+    auto lock = Locked();
+    auto it = S().resources.find(hModule);
+    return it == S().resources.end() ? nullptr : it->second->version;
+}
+
+LPCWSTR YraVersionString(const VERSIONINFORES* pInfo, LPCWSTR key) {
+    if (!pInfo || !key) return nullptr;
+    const std::u16string_view wanted(key);
+    for (int i = 0; i < pInfo->stringCount; ++i)
+        if (pInfo->strings[i].key && wanted == pInfo->strings[i].key) return pInfo->strings[i].value;
+    return nullptr;
 }
 
 HMODULE GetModuleHandleW(LPCWSTR lpModuleName) {

@@ -257,6 +257,12 @@ TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
     EXPECT_NE(text.output.find("neither an MPEG-2 transport stream nor a program stream"), std::string::npos)
         << text.output;
 
+    // A zero-length file ends at once, with the reason.
+    WriteFile(Path("empty.ts"), Bytes{});
+    ToolRun empty = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("empty.ts")));
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_NE(empty.output.find("the file is empty"), std::string::npos) << empty.output;
+
     // A full disk is a failure, not a short file reported as success.
     uint8_t nCounter = 0;
     uint8_t es[] = {0, 0, 0, 1, 0x09, 0xF0};
@@ -276,6 +282,37 @@ TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
 }
 
 // A damaged packet is reported as a parse error and costs only the records it touches.
+// A capture whose last audio PES holds no whole ADTS frame (here 50 zero bytes): every run
+// ends, with every frame before it.
+TEST_F(YraDemux, FinishesWhenTheLastAudioPesHoldsNoWholeFrame) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+    const Media* media = GetMedia(kPlain, YRA_DEMUX_MEDIA_DIR);
+    ASSERT_NE(media, nullptr);
+    Register();
+    PesHeader header;
+    header.nStreamId = 0xC0;
+    header.pts = 900000;
+    uint8_t nCounter = 0;
+    Bytes ts = media->ts;
+    for (const Bytes& packet : TsPackets(0x45, Pes(header, Bytes(50, 0)), nCounter))
+        ts.insert(ts.end(), packet.begin(), packet.end());
+    // Null packets after it, so the audio worker has delivered everything else and sleeps when
+    // the end comes.
+    uint8_t nNull = 0;
+    for (int i = 0; i < 2000; i++) {
+        Bytes packet = TsPacket(0x1FFF, false, nullptr, 0, nNull);
+        ts.insert(ts.end(), packet.begin(), packet.end());
+    }
+    WriteFile(Path("ends.ts"), ts);
+    for (int i = 0; i < 10; i++) {
+        ToolRun run = Demux(Path("ends.ts"), "ends");
+        ASSERT_EQ(run.status, 0) << "run " << i << ": " << run.output;
+        std::string csvHeader;
+        std::vector<CsvRow> rows = ReadCsv(Path("ends.csv"), &csvHeader);
+        EXPECT_EQ(RowsOf(rows, "audio").size(), media->audioPts.size()) << "run " << i;
+    }
+}
+
 TEST_F(YraDemux, CountsParseErrorsAndGoesOn) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
     const Media* media = GetMedia(kPlain, YRA_DEMUX_MEDIA_DIR);
