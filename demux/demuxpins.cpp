@@ -34,7 +34,8 @@ void CInputPin::QueryDevice(IPin* pConnector) {
     PIN_INFO info{};
     if (!pConnector || FAILED(pConnector->QueryPinInfo(&info)) || !info.pFilter) return;
     IKsPropertySet* pKs = nullptr;
-    if (SUCCEEDED(info.pFilter->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void**>(&pKs)))) {
+    // A query that succeeds without giving the interface counts as no interface.
+    if (SUCCEEDED(info.pFilter->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void**>(&pKs))) && pKs) {
         DWORD dwSupport = 0;
         DWORD cbReturned = 0;
         // The device takes one buffer as both the instance data and the property data.
@@ -171,7 +172,8 @@ void CDemuxOutputPin::WatchAllocator() {
     UnwatchAllocator();
     IMemAllocatorCallbackTemp* pWatched = nullptr;
     if (!m_pAllocator ||
-        FAILED(m_pAllocator->QueryInterface(IID_IMemAllocatorCallbackTemp, reinterpret_cast<void**>(&pWatched)))) {
+        FAILED(m_pAllocator->QueryInterface(IID_IMemAllocatorCallbackTemp, reinterpret_cast<void**>(&pWatched))) ||
+        !pWatched) {
         return;
     }
     if (FAILED(pWatched->SetNotify(&m_BufferReturned))) {

@@ -202,6 +202,12 @@ TEST_F(DemuxGraphTest, ADeviceThatRefusesOrHasNoPropertySetStillConnects) {
     Connect(device->GetPin(0), input);
     EXPECT_TRUE(model->Calls().empty());
     EXPECT_EQ(WaveFormat(TypesOf(audio).at(0)).nSamplesPerSec, 48000u);
+
+    ASSERT_EQ(graph->Disconnect(input), S_OK);
+    ASSERT_EQ(graph->Disconnect(device->GetPin(0)), S_OK);
+    device->bClaimPropertySetOnly = true;
+    Connect(device->GetPin(0), input);
+    EXPECT_EQ(WaveFormat(TypesOf(audio).at(0)).nSamplesPerSec, 48000u) << "claimed but not given is no interface";
 }
 
 TEST_F(DemuxGraphTest, ATransportStreamRunsToCompletionWithItsLastRecords) {
@@ -299,6 +305,23 @@ TEST_F(DemuxGraphTest, StopEndsAWorkerWaitingInAnAllocatorWithoutTheReleaseCallb
     ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
     EXPECT_EQ(stopped.get(), S_OK);
     EXPECT_EQ(hoarder->Held(), 24u);
+    hoarder->LetGo();
+}
+
+// An allocator that claims the release callback without giving it is used as one without it.
+TEST_F(DemuxGraphTest, AnAllocatorClaimingTheReleaseCallbackWithoutGivingItIsUsedWithoutIt) {
+    AddSource(TransportStreamOf(VideoUnits(100, 200), {}));
+    CPlainAllocator* allocator = CPlainAllocator::Create();
+    allocator->bClaimCallbackOnly = true;
+    CHoardingSink* hoarder = CHoardingSink::Create(allocator);
+    allocator->Release();
+    Add(hoarder, u"Hoarder");
+    Connect(video, hoarder->GetPin(0));
+    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_TRUE(allocator->WaitForBlockedGet(10000)) << "the worker never ran out of buffers";
+    auto stopped = std::async(std::launch::async, [&] { return demux->Stop(); });
+    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
+    EXPECT_EQ(stopped.get(), S_OK);
     hoarder->LetGo();
 }
 

@@ -70,6 +70,10 @@ CDeviceStandIn* CDeviceStandIn::Create(std::shared_ptr<host::DeviceModel> model)
 }
 
 HRESULT CDeviceStandIn::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (bClaimPropertySetOnly && riid == IID_IKsPropertySet) {
+        *ppv = nullptr;
+        return S_OK;
+    }
     if (host::DeviceKsInterfaces::IsKsInterface(riid)) return m_pKs->QueryKsInterface(riid, ppv);
     return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
 }
@@ -97,7 +101,7 @@ HRESULT CPlainAllocator::QueryInterface(REFIID riid, void** ppv) {
         return S_OK;
     }
     *ppv = nullptr;
-    return E_NOINTERFACE;
+    return bClaimCallbackOnly && riid == IID_IMemAllocatorCallbackTemp ? S_OK : E_NOINTERFACE;
 }
 
 ULONG CPlainAllocator::Release() {

@@ -33,6 +33,8 @@ public:
     int GetPinCount() override { return 1; }
     CBasePin* GetPin(int n) override { return n == 0 ? m_pPin : nullptr; }
 
+    bool bClaimPropertySetOnly = false; // a query for IKsPropertySet succeeds without giving it
+
 private:
     explicit CDeviceStandIn(std::shared_ptr<host::DeviceModel> model);
     ~CDeviceStandIn() override;
@@ -64,6 +66,8 @@ public:
     FakeSample& OwnSample() { return m_Own; }
     // Waits until a GetBuffer call has found no free buffer (and so waits inside).
     bool WaitForBlockedGet(DWORD dwTimeoutMs);
+
+    bool bClaimCallbackOnly = false; // a query for the release callback succeeds without giving it
 
 private:
     CPlainAllocator(bool bOwnSample, HRESULT hrPointer);
