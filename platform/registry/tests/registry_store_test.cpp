@@ -1,14 +1,17 @@
 // The hive files under faults and concurrent processes.
 #include "host/registry_store.h"
+#include "platform/registry/hive_store.h"
 #include "plat/registry.h"
 #include "scoped_root.h"
 
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,7 +147,8 @@ TEST_F(RegistryStore, CorruptOrUnreadableHiveIsReportedAndNeverReplaced) {
     HKEY k = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &k), ERROR_BADDB);
     EXPECT_NE(host::RegistryLastError().find("HKEY_CLASSES_ROOT.reg"), std::string::npos);
-    EXPECT_NE(host::RegistryLastError().find("line 3"), std::string::npos) << host::RegistryLastError();
+    EXPECT_NE(host::RegistryLastError().find(HivePath() + ":3:"), std::string::npos) << host::RegistryLastError();
+    EXPECT_NE(host::RegistryLastError().find("Move the file aside"), std::string::npos) << host::RegistryLastError();
     EXPECT_EQ(SetDword(u"CLSID", u"y", 1), ERROR_BADDB);
     EXPECT_EQ(ReadFile(HivePath()), garbage);
 
@@ -208,6 +212,127 @@ TEST_F(RegistryStore, RootThatCannotBeWrittenFailsWritesButAllowsReads) {
     EXPECT_EQ(SetDword(u"K", u"v", 2), ERROR_PATH_NOT_FOUND);
     DWORD v = 0;
     EXPECT_EQ(GetDword(u"K", u"v", &v), ERROR_FILE_NOT_FOUND);
+}
+
+// What a hostile or unlucky hive file does: each case runs in a child, so that a hang or a crash
+// fails the test instead of ending the suite.
+class RegistryHostileHive : public RegistryStore {
+protected:
+    void SetUp() override { std::filesystem::create_directories(m_root.Registry()); }
+
+    // The child's status: 0 when reading and writing both failed with `expected` and the
+    // message named the hive and `why`.
+    static int RefusedInChild(LONG expected, const std::string& why) {
+        return InChild([&] {
+            ::alarm(60); // a hive that blocks must not stall the suite
+            DWORD v = 0;
+            if (GetDword(u"K", u"v", &v) != expected) return 1;
+            std::string message = host::RegistryLastError();
+            if (message.find(HivePath()) == std::string::npos || message.find(why) == std::string::npos) return 2;
+            if (SetDword(u"K", u"v", 1) != expected) return 3;
+            return 0;
+        });
+    }
+};
+
+TEST_F(RegistryHostileHive, AFifoIsRefusedWithoutWaitingForAWriter) {
+    ASSERT_EQ(::mkfifo(HivePath().c_str(), 0644), 0);
+    EXPECT_EQ(RefusedInChild(ERROR_CANTREAD, "FIFO"), 0);
+}
+
+TEST_F(RegistryHostileHive, ALinkToADeviceIsRefusedUnread) {
+    std::filesystem::create_symlink("/dev/zero", HivePath());
+    EXPECT_EQ(RefusedInChild(ERROR_CANTREAD, "character device"), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(HivePath())) << "a refused hive is never replaced";
+}
+
+TEST_F(RegistryHostileHive, AHiveLargerThanTheLimitIsRefusedUnread) {
+    WriteFile(HivePath(), "YRA registry hive 1\n");
+    std::filesystem::resize_file(HivePath(), host::reg::kMaxHiveBytes + 1); // sparse: no disk used
+    EXPECT_EQ(RefusedInChild(ERROR_CANTREAD, "MiB"), 0);
+}
+
+TEST_F(RegistryHostileHive, DeepNestingIsACorruptHiveNamingTheLine) {
+    // 100,000 levels in 200 KB, as one path and as relative lines.
+    std::string path = "[k";
+    for (int i = 1; i < 100000; ++i) path += "\\k";
+    WriteFile(HivePath(), "YRA registry hive 1\n" + path + "]\n");
+    EXPECT_EQ(RefusedInChild(ERROR_BADDB, HivePath() + ":2:"), 0);
+
+    std::string lines = "YRA registry hive 1\n";
+    for (int i = 0; i < 100000; ++i) lines += "[\\k]\n";
+    WriteFile(HivePath(), lines);
+    EXPECT_EQ(RefusedInChild(ERROR_BADDB, HivePath() + ":514:"), 0);
+}
+
+TEST_F(RegistryHostileHive, KeysNestAtMost512LevelsThroughTheApiToo) {
+    std::u16string path = u"k";
+    for (int i = 1; i < 512; ++i) path += u"\\k";
+    EXPECT_EQ(SetDword(path.c_str(), u"deepest", 1), ERROR_SUCCESS);
+    EXPECT_EQ(SetDword((path + u"\\k").c_str(), u"deeper", 1), ERROR_INVALID_PARAMETER);
+    HKEY deepest = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS, &deepest), ERROR_SUCCESS);
+    HKEY below = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(deepest, u"k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &below, nullptr),
+              ERROR_INVALID_PARAMETER);
+    RegCloseKey(deepest);
+    DWORD v = 0;
+    EXPECT_EQ(InChild([&] { return GetDword(path.c_str(), u"deepest", &v) == ERROR_SUCCESS ? 0 : 1; }), 0)
+        << "what was stored 512 levels deep loads again";
+}
+
+TEST_F(RegistryHostileHive, AKeyNameWithAnEscapedBackslashStaysOneKeyAfterAWrite) {
+    WriteFile(HivePath(), "YRA registry hive 1\n[a%005Cb]\n\"v\"=dword:00000001\n");
+    ASSERT_EQ(SetDword(u"other", u"v", 2), ERROR_SUCCESS);
+    const std::string text = ReadFile(HivePath());
+    EXPECT_NE(text.find("\n[a%005Cb]\n"), std::string::npos) << text;
+    WCHAR name[16];
+    DWORD cch = 16;
+    ASSERT_EQ(RegEnumKeyExW(HKEY_CLASSES_ROOT, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(std::u16string(name, cch), u"a\\b");
+}
+
+TEST_F(RegistryHostileHive, AWriteKeepsTheModeOfTheFileItReplaces) {
+    ASSERT_EQ(SetDword(u"K", u"v", 1), ERROR_SUCCESS);
+    ASSERT_EQ(::chmod(HivePath().c_str(), 0600), 0);
+    ASSERT_EQ(SetDword(u"K", u"v", 2), ERROR_SUCCESS);
+    struct stat st {};
+    ASSERT_EQ(::stat(HivePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_F(RegistryHostileHive, ALeftoverTemporaryLinkIsReplacedNotWrittenThrough) {
+    ASSERT_EQ(SetDword(u"K", u"v", 1), ERROR_SUCCESS);
+    const std::string outside = m_root.Path() + "/outside";
+    WriteFile(outside, "keep me");
+    std::filesystem::create_symlink(outside, HivePath() + ".tmp");
+    ASSERT_EQ(SetDword(u"K", u"v", 2), ERROR_SUCCESS);
+    EXPECT_EQ(ReadFile(outside), "keep me");
+    EXPECT_FALSE(std::filesystem::is_symlink(HivePath()));
+    ASSERT_EQ(::mkfifo((HivePath() + ".tmp").c_str(), 0644), 0);
+    EXPECT_EQ(InChild([] {
+                  ::alarm(60);
+                  return SetDword(u"K", u"v", 3) == ERROR_SUCCESS ? 0 : 1;
+              }),
+              0);
+}
+
+TEST_F(RegistryStore, WithoutAnyHomeTheRegistryRefusesInsteadOfUsingTheCurrentFolder) {
+    const std::string cwd = m_root.Path() + "/cwd";
+    std::filesystem::create_directories(cwd);
+    int status = InChild([&] {
+        if (::chdir(cwd.c_str()) != 0) return 1;
+        ::unsetenv("YRA_HOST_ROOT");
+        ::unsetenv("XDG_DATA_HOME");
+        ::unsetenv("HOME");
+        if (SetDword(u"K", u"v", 1) != ERROR_PATH_NOT_FOUND) return 2;
+        if (host::RegistryLastError().find("HOME") == std::string::npos) return 3;
+        DWORD v = 0;
+        if (GetDword(u"K", u"v", &v) != ERROR_PATH_NOT_FOUND) return 4;
+        return host::RegistryHivePath(HKEY_CLASSES_ROOT).empty() ? 0 : 5;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(cwd));
 }
 
 } // namespace
