@@ -4,8 +4,8 @@
 // The bytes_written counter of the nesting case shows the text growing with what is stored.
 //
 //   registry_hive [--benchmark_filter=...]
-#include "platform/registry/hive_text.h"
 #include "plat/registry.h"
+#include "platform/registry/hive_text.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,7 +18,8 @@ using host::reg::Key;
 
 std::string ManyValues(int64_t count) {
     std::string text = "YRA registry hive 1\n[k]\n";
-    for (int64_t i = 0; i < count; ++i) text += "\"value " + std::to_string(i) + "\"=dword:0000002A\n";
+    for (int64_t i = 0; i < count; ++i)
+        text += "\"value " + std::to_string(i) + "\"=dword:0000002A\n";
     return text;
 }
 

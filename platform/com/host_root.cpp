@@ -9,7 +9,8 @@ namespace host {
 std::string HostRootPath() {
     if (const char* root = std::getenv("YRA_HOST_ROOT"); root && *root) return root;
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::string(data) + "/yra-host";
-    if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.local/share/yra-host";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.local/share/yra-host";
     return {};
 }
 

@@ -27,7 +27,8 @@ bool NamesEqual(std::u16string_view a, std::u16string_view b) {
 Key::~Key() {
     std::vector<std::unique_ptr<Key>> pending;
     auto adopt = [&pending](Key& key) {
-        for (auto& [folded, child] : key.children) pending.push_back(std::move(child));
+        for (auto& [folded, child] : key.children)
+            pending.push_back(std::move(child));
         key.children.clear();
     };
     adopt(*this);
@@ -76,7 +77,8 @@ bool Key::DeleteValue(std::u16string_view valueName) {
     size_t index = it->second;
     valueIndex.erase(it);
     values.erase(values.begin() + std::ptrdiff_t(index));
-    for (size_t i = index; i < values.size(); ++i) valueIndex[FoldName(values[i].name)] = i;
+    for (size_t i = index; i < values.size(); ++i)
+        valueIndex[FoldName(values[i].name)] = i;
     return true;
 }
 
@@ -109,7 +111,9 @@ Key* FindKey(const Key& root, const Path& path) {
     return const_cast<Key*>(key);
 }
 
-LONG CheckDepth(const Path& path) { return path.size() > kMaxKeyDepth ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS; }
+LONG CheckDepth(const Path& path) {
+    return path.size() > kMaxKeyDepth ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+}
 
 Key* CreateKey(Key& root, const Path& path, bool* created) {
     Key* key = &root;

@@ -215,15 +215,18 @@ LONG Store(const std::string& path, const std::string& text) {
     std::string temp = path + ".tmp";
     // A leftover temporary file goes first: whatever it is (a link, a FIFO), the new one is
     // made afresh and never opened through it.
-    if (::unlink(temp.c_str()) != 0 && errno != ENOENT) return Fail(WriteError(errno), "cannot replace " + temp, errno);
+    if (::unlink(temp.c_str()) != 0 && errno != ENOENT)
+        return Fail(WriteError(errno), "cannot replace " + temp, errno);
     Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (fd.Get() < 0) return Fail(WriteError(errno), "cannot create " + temp, errno);
     int err = 0;
     // The new file keeps the permissions of the one it replaces.
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd.Get(), old.st_mode & 07777) != 0)
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+        ::fchmod(fd.Get(), old.st_mode & 07777) != 0)
         err = errno;
-    if (!err && !WriteAll(fd.Get(), text)) err = errno;
+    if (!err && !WriteAll(fd.Get(), text))
+        err = errno;
     else if (::fsync(fd.Get()) != 0) err = errno;
     if (!fd.Close() && !err) err = errno;
     if (!err && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;

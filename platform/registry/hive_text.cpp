@@ -106,7 +106,8 @@ void AppendValue(std::string& out, const Value& v) {
 }
 
 void AppendValues(std::string& out, const Key& key) {
-    for (const Value& v : key.values) AppendValue(out, v);
+    for (const Value& v : key.values)
+        AppendValue(out, v);
 }
 
 // ---- reading -------------------------------------------------------------------------------
@@ -212,7 +213,8 @@ const char* ParseHeader(std::string_view line, std::vector<Key*>& stack) {
     if (line.back() != ']') return "a key line must end with ']'";
     std::string_view inside = line.substr(1, line.size() - 2);
     size_t ups = 0;
-    while (ups < inside.size() && inside[ups] == '\\') ++ups;
+    while (ups < inside.size() && inside[ups] == '\\')
+        ++ups;
     if (ups == 0) {
         stack.resize(1);
     } else {

@@ -1,9 +1,9 @@
 // yra-demux: splits an MPEG-2 transport or program stream into its H.264 video and AAC audio
 // with the demultiplexer plug-in, in a graph of a file source, the demultiplexer (created by
 // class id, as any application would) and two elementary-stream sinks.
-#include "host/result_names.h"
 #include "host/module_loader.h"
 #include "host/registry_store.h"
+#include "host/result_names.h"
 #include "plat/com.h"
 #include "toolfilters/es_sink.h"
 #include "toolfilters/file_source.h"

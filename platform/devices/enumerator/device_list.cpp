@@ -71,7 +71,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path, bool* missing,
     } else if (!S_ISREG(st.st_mode)) {
         *problem = std::string("is ") + FileKind(st.st_mode) + ", not a device list; move it aside";
     } else if (static_cast<size_t>(st.st_size) > kMaxDeviceListBytes) {
-        *problem = "is larger than a device list may be (" + std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
+        *problem =
+            "is larger than a device list may be (" + std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
     } else {
         char buffer[16384];
         for (;;) {
@@ -84,8 +85,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path, bool* missing,
             }
             // The file may have grown since fstat.
             if (text.size() + static_cast<size_t>(n) > kMaxDeviceListBytes) {
-                *problem = "is larger than a device list may be (" + std::to_string(kMaxDeviceListBytes >> 10) +
-                           " KiB)";
+                *problem = "is larger than a device list may be (" +
+                           std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
                 break;
             }
             text.append(buffer, static_cast<size_t>(n));

@@ -33,8 +33,8 @@ size_t PrintableSequence(std::string_view s) {
         return ok ? 3 : 0;
     }
     if (lead >= 0xF0 && lead <= 0xF4) {
-        const bool ok = continuation(1) && continuation(2) && continuation(3) && !(lead == 0xF0 && byte(1) < 0x90) &&
-                        !(lead == 0xF4 && byte(1) >= 0x90);
+        const bool ok = continuation(1) && continuation(2) && continuation(3) &&
+                        !(lead == 0xF0 && byte(1) < 0x90) && !(lead == 0xF4 && byte(1) >= 0x90);
         return ok ? 4 : 0;
     }
     return 0;

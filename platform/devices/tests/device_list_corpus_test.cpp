@@ -14,7 +14,8 @@ TEST(DeviceListFuzzCorpus, EverySeedParsesIntoOrderedSafeReports) {
     for (const auto& entry : std::filesystem::directory_iterator(YRA_DEVICE_LIST_CORPUS_DIR)) {
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(host::CheckDeviceListParse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), "")
+        EXPECT_EQ(host::CheckDeviceListParse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                  "")
             << entry.path();
         ++seeds;
     }

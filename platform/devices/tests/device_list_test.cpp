@@ -9,8 +9,8 @@
 #include <gmock/gmock.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -222,7 +222,8 @@ class HostileDeviceList : public DeviceListTest {
 protected:
     static std::string OnlyProblem() {
         const auto problems = host::DeviceListProblems();
-        if (problems.size() != 1 || problems[0].line != 0) return "<" + std::to_string(problems.size()) + " problems>";
+        if (problems.size() != 1 || problems[0].line != 0)
+            return "<" + std::to_string(problems.size()) + " problems>";
         return problems[0].message;
     }
 };
@@ -260,7 +261,8 @@ TEST_F(HostileDeviceList, AListLargerThanTheLimitIsRefusedUnread) {
 
 TEST_F(HostileDeviceList, ControlBytesAndBrokenUtf8InAReportAreQuoted) {
     WriteDeviceList("One; \x1B[2J\x1B[31m\x07=1\n"
-                    "Two; fail=\xC2\x9B" "31m:5\n"
+                    "Two; fail=\xC2\x9B"
+                    "31m:5\n"
                     "Three; \xFF\xFE\r\n"
                     "Four; caf\xC3\xA9=1\n");
     ::testing::internal::CaptureStderr();
@@ -273,7 +275,8 @@ TEST_F(HostileDeviceList, ControlBytesAndBrokenUtf8InAReportAreQuoted) {
     EXPECT_EQ(problems[2].message, "option '\\xFF\\xFE' has no '='");
     EXPECT_EQ(problems[3].message, "unknown option 'caf\xC3\xA9'") << "text that is fine stays as written";
     for (char c : written)
-        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n') << "raw byte " << int(c) << " in " << written;
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n')
+            << "raw byte " << int(c) << " in " << written;
 }
 
 TEST_F(HostileDeviceList, ALongOptionIsCutShortInTheReport) {

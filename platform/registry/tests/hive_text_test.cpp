@@ -1,7 +1,7 @@
 // The hive's text form: every name and value survives a write and a read, nesting is bounded,
 // and the text grows with what is stored.
-#include "platform/registry/hive_text.h"
 #include "plat/registry.h"
+#include "platform/registry/hive_text.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +17,10 @@ using host::reg::Value;
 using host::reg::WriteHiveText;
 
 // Units that have to be escaped somewhere, that end or split a line, or that are not ASCII.
-const char16_t kAwkward[] = {u'\\', u'%',    u'"',    u'[',    u']',    u'@',    u'=',    u';',    u' ',    u'\t',
-                             0,     1,       u'\n',   u'\r',   0x1B,    0x7F,    0x80,    0x9B,    0xE9,    0xDF,
-                             0x3A3, 0x3C2,   0x416,   0x451,   0x4E2D,  0xFFFD,  0xFFFF,  0xFEFF,  0xD83D,  0xDE00,
-                             u'u',  u'0',    u'F',    u'x',    u':'};
+const char16_t kAwkward[] = {u'\\',  u'%',   u'"',   u'[',  u']',  u'@',  u'=',   u';',   u' ',
+                             u'\t',  0,      1,      u'\n', u'\r', 0x1B,  0x7F,   0x80,   0x9B,
+                             0xE9,   0xDF,   0x3A3,  0x3C2, 0x416, 0x451, 0x4E2D, 0xFFFD, 0xFFFF,
+                             0xFEFF, 0xD83D, 0xDE00, u'u',  u'0',  u'F',  u'x',   u':'};
 
 class RandomHive {
 public:
@@ -32,9 +32,14 @@ public:
         std::u16string name;
         for (size_t i = 0; i < length; ++i) {
             switch (Below(4)) {
-            case 0: name += kAwkward[Below(std::size(kAwkward))]; break;
-            case 1: name += u"\U0001F600"; break; // a surrogate pair
-            default: name += char16_t(u'a' + Below(26));
+            case 0:
+                name += kAwkward[Below(std::size(kAwkward))];
+                break;
+            case 1:
+                name += u"\U0001F600";
+                break; // a surrogate pair
+            default:
+                name += char16_t(u'a' + Below(26));
             }
         }
         return name;
@@ -42,7 +47,8 @@ public:
 
     std::vector<BYTE> Bytes(size_t maxLength) {
         std::vector<BYTE> data(Below(maxLength + 1));
-        for (BYTE& b : data) b = BYTE(Below(256));
+        for (BYTE& b : data)
+            b = BYTE(Below(256));
         return data;
     }
 
@@ -52,15 +58,25 @@ public:
         switch (Below(6)) {
         case 0: { // a plain string
             type = REG_SZ;
-            for (char16_t c : Name(20, true)) data.insert(data.end(), {BYTE(c & 0xFF), BYTE(c >> 8)});
+            for (char16_t c : Name(20, true))
+                data.insert(data.end(), {BYTE(c & 0xFF), BYTE(c >> 8)});
             data.insert(data.end(), {0, 0});
             break;
         }
-        case 1: type = REG_SZ, data = Bytes(9); break; // odd, unterminated or with a zero inside
-        case 2: type = REG_DWORD, data = Bytes(6); break;
-        case 3: type = REG_BINARY, data = Bytes(12); break;
-        case 4: type = REG_MULTI_SZ, data = Bytes(12); break;
-        default: type = DWORD(m_random()), data = Bytes(5);
+        case 1:
+            type = REG_SZ, data = Bytes(9);
+            break; // odd, unterminated or with a zero inside
+        case 2:
+            type = REG_DWORD, data = Bytes(6);
+            break;
+        case 3:
+            type = REG_BINARY, data = Bytes(12);
+            break;
+        case 4:
+            type = REG_MULTI_SZ, data = Bytes(12);
+            break;
+        default:
+            type = DWORD(m_random()), data = Bytes(5);
         }
         key.SetValue(Name(12, true), type, std::move(data));
     }
@@ -68,7 +84,8 @@ public:
     // A tree with long names and deep branches, so that some key lines are written relative to
     // the ones before them.
     void Fill(Key& key, int depth) {
-        for (size_t v = Below(4); v > 0; --v) AddValue(key);
+        for (size_t v = Below(4); v > 0; --v)
+            AddValue(key);
         if (depth == 0) return;
         // Bushy near the leaves, a branch now and then higher up.
         for (size_t c = depth > 3 ? 1 + (Below(8) == 0) : Below(3); c > 0; --c)
@@ -111,8 +128,8 @@ TEST(HiveText, EveryNameAndValueSurvivesAWriteAndARead) {
         const std::string text = WriteHiveText(root);
         Key back;
         HiveTextError error;
-        ASSERT_TRUE(ReadHiveText(text, &back, &error)) << "seed " << seed << ", line " << error.line << ": "
-                                                       << error.reason;
+        ASSERT_TRUE(ReadHiveText(text, &back, &error))
+            << "seed " << seed << ", line " << error.line << ": " << error.reason;
         ExpectSame(root, back, "seed " + std::to_string(seed));
         EXPECT_EQ(WriteHiveText(back), text) << "seed " << seed;
         climbing += text.find("\n[\\\\") != std::string::npos;
@@ -138,7 +155,8 @@ TEST(HiveText, HivesWrittenWithFullPathsStillLoad) {
                     "[CLSID\\{5B13AFDE-230A-44B5-937C-9C858D338F27}\\InprocServer32]\n"
                     "@=sz:\"/usr/lib/yra/VELDualFmtDemux.so\"\n"
                     "\"ThreadingModel\"=sz:\"Both\"\n");
-    const Key* server = root.Child(u"clsid")->Child(u"{5b13afde-230a-44b5-937c-9c858d338f27}")->Child(u"INPROCSERVER32");
+    const Key* server =
+        root.Child(u"clsid")->Child(u"{5b13afde-230a-44b5-937c-9c858d338f27}")->Child(u"INPROCSERVER32");
     ASSERT_NE(server, nullptr);
     EXPECT_NE(server->FindValue(u"threadingmodel"), nullptr);
     // Short paths are still written in full.
@@ -162,10 +180,12 @@ TEST(HiveText, RelativeKeyLinesClimbFromTheKeyBefore) {
 std::string Nested(size_t depth, bool relative) {
     std::string text = "YRA registry hive 1\n";
     if (relative) {
-        for (size_t i = 0; i < depth; ++i) text += "[\\k]\n";
+        for (size_t i = 0; i < depth; ++i)
+            text += "[\\k]\n";
     } else {
         text += "[k";
-        for (size_t i = 1; i < depth; ++i) text += "\\k";
+        for (size_t i = 1; i < depth; ++i)
+            text += "\\k";
         text += "]\n";
     }
     return text;
@@ -187,7 +207,8 @@ TEST(HiveText, ADeepTreeIsFreedWithoutRecursion) {
     // Far deeper than any file may nest, as a tree in memory could still be made.
     auto root = std::make_unique<Key>();
     Key* key = root.get();
-    for (int i = 0; i < 200000; ++i) key = key->AddChild(u"k");
+    for (int i = 0; i < 200000; ++i)
+        key = key->AddChild(u"k");
     root.reset();
     SUCCEED();
 }
@@ -210,7 +231,8 @@ TEST(HiveText, TheTextGrowsWithWhatIsStoredNotWithTheSquareOfTheDepth) {
 
 TEST(HiveText, AKeyWithManyValuesLoadsThemAll) {
     std::string text = "YRA registry hive 1\n[k]\n";
-    for (int i = 0; i < 100000; ++i) text += "\"v" + std::to_string(i) + "\"=dword:0000002A\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "\"v" + std::to_string(i) + "\"=dword:0000002A\n";
     text += "\"V7\"=dword:00000007\n"; // the same name in another case replaces the value
     Key root = Read(text);
     const Key* k = root.Child(u"k");
@@ -243,7 +265,8 @@ TEST(HiveText, MalformedFilesNameTheLine) {
 
 TEST(HiveText, DeletingAValueKeepsTheOthersFindable) {
     Key k;
-    for (char16_t c : std::u16string(u"abcde")) k.SetValue(std::u16string(1, c), REG_DWORD, {BYTE(c), 0, 0, 0});
+    for (char16_t c : std::u16string(u"abcde"))
+        k.SetValue(std::u16string(1, c), REG_DWORD, {BYTE(c), 0, 0, 0});
     EXPECT_TRUE(k.DeleteValue(u"B"));
     EXPECT_FALSE(k.DeleteValue(u"b"));
     EXPECT_EQ(k.FindValue(u"b"), nullptr);

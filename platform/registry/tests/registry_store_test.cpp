@@ -1,7 +1,7 @@
 // The hive files under faults and concurrent processes.
 #include "host/registry_store.h"
-#include "platform/registry/hive_store.h"
 #include "plat/registry.h"
+#include "platform/registry/hive_store.h"
 #include "scoped_root.h"
 
 #include <csignal>
@@ -147,8 +147,10 @@ TEST_F(RegistryStore, CorruptOrUnreadableHiveIsReportedAndNeverReplaced) {
     HKEY k = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &k), ERROR_BADDB);
     EXPECT_NE(host::RegistryLastError().find("HKEY_CLASSES_ROOT.reg"), std::string::npos);
-    EXPECT_NE(host::RegistryLastError().find(HivePath() + ":3:"), std::string::npos) << host::RegistryLastError();
-    EXPECT_NE(host::RegistryLastError().find("Move the file aside"), std::string::npos) << host::RegistryLastError();
+    EXPECT_NE(host::RegistryLastError().find(HivePath() + ":3:"), std::string::npos)
+        << host::RegistryLastError();
+    EXPECT_NE(host::RegistryLastError().find("Move the file aside"), std::string::npos)
+        << host::RegistryLastError();
     EXPECT_EQ(SetDword(u"CLSID", u"y", 1), ERROR_BADDB);
     EXPECT_EQ(ReadFile(HivePath()), garbage);
 
@@ -228,7 +230,8 @@ protected:
             DWORD v = 0;
             if (GetDword(u"K", u"v", &v) != expected) return 1;
             std::string message = host::RegistryLastError();
-            if (message.find(HivePath()) == std::string::npos || message.find(why) == std::string::npos) return 2;
+            if (message.find(HivePath()) == std::string::npos || message.find(why) == std::string::npos)
+                return 2;
             if (SetDword(u"K", u"v", 1) != expected) return 3;
             return 0;
         });
@@ -255,19 +258,22 @@ TEST_F(RegistryHostileHive, AHiveLargerThanTheLimitIsRefusedUnread) {
 TEST_F(RegistryHostileHive, DeepNestingIsACorruptHiveNamingTheLine) {
     // 100,000 levels in 200 KB, as one path and as relative lines.
     std::string path = "[k";
-    for (int i = 1; i < 100000; ++i) path += "\\k";
+    for (int i = 1; i < 100000; ++i)
+        path += "\\k";
     WriteFile(HivePath(), "YRA registry hive 1\n" + path + "]\n");
     EXPECT_EQ(RefusedInChild(ERROR_BADDB, HivePath() + ":2:"), 0);
 
     std::string lines = "YRA registry hive 1\n";
-    for (int i = 0; i < 100000; ++i) lines += "[\\k]\n";
+    for (int i = 0; i < 100000; ++i)
+        lines += "[\\k]\n";
     WriteFile(HivePath(), lines);
     EXPECT_EQ(RefusedInChild(ERROR_BADDB, HivePath() + ":514:"), 0);
 }
 
 TEST_F(RegistryHostileHive, KeysNestAtMost512LevelsThroughTheApiToo) {
     std::u16string path = u"k";
-    for (int i = 1; i < 512; ++i) path += u"\\k";
+    for (int i = 1; i < 512; ++i)
+        path += u"\\k";
     EXPECT_EQ(SetDword(path.c_str(), u"deepest", 1), ERROR_SUCCESS);
     EXPECT_EQ(SetDword((path + u"\\k").c_str(), u"deeper", 1), ERROR_INVALID_PARAMETER);
     HKEY deepest = nullptr;
@@ -288,7 +294,8 @@ TEST_F(RegistryHostileHive, AKeyNameWithAnEscapedBackslashStaysOneKeyAfterAWrite
     EXPECT_NE(text.find("\n[a%005Cb]\n"), std::string::npos) << text;
     WCHAR name[16];
     DWORD cch = 16;
-    ASSERT_EQ(RegEnumKeyExW(HKEY_CLASSES_ROOT, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegEnumKeyExW(HKEY_CLASSES_ROOT, 0, name, &cch, nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
     EXPECT_EQ(std::u16string(name, cch), u"a\\b");
 }
 
