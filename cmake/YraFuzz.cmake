@@ -22,7 +22,7 @@ endif()
 # yra_add_fuzz_target(NAME SOURCES ... [LIBS ...] CORPUS dir LABEL label [SECONDS s])
 # The sources are compiled with the fuzzer's instrumentation, so list the code under test
 # there rather than linking it. Adds two tests: every committed seed as a regression
-# (NAME_corpus), and a run of SECONDS (default 10) that writes what it finds to a scratch
+# (NAME_corpus), and a run of SECONDS (default 5) that writes what it finds to a scratch
 # directory, never into the source tree (NAME_short).
 function(yra_add_fuzz_target name)
   if(NOT YRA_FUZZ)
@@ -30,7 +30,7 @@ function(yra_add_fuzz_target name)
   endif()
   cmake_parse_arguments(F "" "CORPUS;LABEL;SECONDS" "SOURCES;LIBS" ${ARGN})
   if(NOT F_SECONDS)
-    set(F_SECONDS 10)
+    set(F_SECONDS 5)
   endif()
   set(_flags -fsanitize=fuzzer,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_executable(${name} ${F_SOURCES})
