@@ -347,8 +347,9 @@ TEST_F(RegistryStore, WithoutAnyHomeTheRegistryRefusesInsteadOfUsingTheCurrentFo
 // Names and data as awkward as the API lets them be, set through the API, stored, and read back
 // from the file by a registry that has never seen them.
 TEST_F(RegistryStore, EveryNameAndValueSetThroughTheApiReadsBackFromTheFile) {
-    const std::u16string awkward = u"%\"[]@=; \t\x01\x1B\x7F\x80\x9B\u00E9\u00DF\u03A3\u03C2\u0416\u0451\u4E2D"
-                                   u"\uFFFD\uFFFF\uFEFF\U0001F600\xD800\xDC00u0Fx:";
+    const std::u16string awkward =
+        u"%\"[]@=; \t\x01\x1B\x7F\x80\x9B\u00E9\u00DF\u03A3\u03C2\u0416\u0451\u4E2D"
+        u"\uFFFD\uFFFF\uFEFF\U0001F600\xD800\xDC00u0Fx:";
     std::mt19937 random(7);
     auto below = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
     // Unique after case folding through the index, so every name is its own key or value.
@@ -369,15 +370,20 @@ TEST_F(RegistryStore, EveryNameAndValueSetThroughTheApiReadsBackFromTheFile) {
         const std::u16string key = keys[below(keys.size())] + u"\\" + name(k, 20);
         keys.push_back(key);
         HKEY h = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                                  nullptr),
                   ERROR_SUCCESS);
         for (size_t v = below(4); v > 0; --v) {
-            Stored s{key, v == 1 && below(2) ? std::u16string() : name(v, 12), DWORD(below(3) ? below(12) : random()),
+            Stored s{key,
+                     v == 1 && below(2) ? std::u16string() : name(v, 12),
+                     DWORD(below(3) ? below(12) : random()),
                      {}};
-            for (size_t i = below(20); i > 0; --i) s.data.push_back(BYTE(below(256)));
+            for (size_t i = below(20); i > 0; --i)
+                s.data.push_back(BYTE(below(256)));
             if (s.type == REG_SZ && below(2)) { // a plain string, written as text
                 s.data.clear();
-                for (char16_t c : name(v, 16)) s.data.insert(s.data.end(), {BYTE(c & 0xFF), BYTE(c >> 8)});
+                for (char16_t c : name(v, 16))
+                    s.data.insert(s.data.end(), {BYTE(c & 0xFF), BYTE(c >> 8)});
                 s.data.insert(s.data.end(), {0, 0});
             }
             ASSERT_EQ(RegSetValueExW(h, s.name.c_str(), 0, s.type, s.data.data(), DWORD(s.data.size())),
@@ -405,7 +411,8 @@ TEST_F(RegistryStore, EveryNameAndValueSetThroughTheApiReadsBackFromTheFile) {
         EXPECT_EQ(data, s.data);
         RegCloseKey(h);
     }
-    EXPECT_EQ(ReadFile(other.Registry() + "/HKEY_CLASSES_ROOT.reg"), ReadFile(m_root.Registry() + "/HKEY_CLASSES_ROOT.reg"));
+    EXPECT_EQ(ReadFile(other.Registry() + "/HKEY_CLASSES_ROOT.reg"),
+              ReadFile(m_root.Registry() + "/HKEY_CLASSES_ROOT.reg"));
 }
 
 } // namespace
