@@ -9,8 +9,13 @@ namespace host {
 std::string HostRootPath() {
     if (const char* root = std::getenv("YRA_HOST_ROOT"); root && *root) return root;
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::string(data) + "/yra-host";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/.local/share/yra-host";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.local/share/yra-host";
+    return {};
+}
+
+std::string HostRootProblem() {
+    return HostRootPath().empty() ? "none of YRA_HOST_ROOT, XDG_DATA_HOME and HOME is set" : std::string();
 }
 
 bool MakeDirectories(const std::string& path) {

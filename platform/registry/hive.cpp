@@ -24,6 +24,21 @@ bool NamesEqual(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
+Key::~Key() {
+    std::vector<std::unique_ptr<Key>> pending;
+    auto adopt = [&pending](Key& key) {
+        for (auto& [folded, child] : key.children)
+            pending.push_back(std::move(child));
+        key.children.clear();
+    };
+    adopt(*this);
+    while (!pending.empty()) {
+        std::unique_ptr<Key> key = std::move(pending.back());
+        pending.pop_back();
+        adopt(*key);
+    } // each key is destroyed here with no children left
+}
+
 Key* Key::Child(std::u16string_view childName) const {
     auto it = children.find(FoldName(childName));
     return it == children.end() ? nullptr : it->second.get();
@@ -39,30 +54,32 @@ Key* Key::AddChild(std::u16string_view childName) {
 }
 
 const Value* Key::FindValue(std::u16string_view valueName) const {
-    for (const Value& v : values)
-        if (NamesEqual(v.name, valueName)) return &v;
-    return nullptr;
+    auto it = valueIndex.find(FoldName(valueName));
+    return it == valueIndex.end() ? nullptr : &values[it->second];
 }
 
 bool Key::SetValue(std::u16string_view valueName, DWORD type, std::vector<BYTE> data) {
-    for (Value& v : values) {
-        if (!NamesEqual(v.name, valueName)) continue;
-        if (v.type == type && v.data == data) return false;
-        v.type = type;
-        v.data = std::move(data);
+    auto [it, added] = valueIndex.emplace(FoldName(valueName), values.size());
+    if (added) {
+        values.push_back(Value{std::u16string(valueName), type, std::move(data)});
         return true;
     }
-    values.push_back(Value{std::u16string(valueName), type, std::move(data)});
+    Value& v = values[it->second];
+    if (v.type == type && v.data == data) return false;
+    v.type = type;
+    v.data = std::move(data);
     return true;
 }
 
 bool Key::DeleteValue(std::u16string_view valueName) {
-    for (auto it = values.begin(); it != values.end(); ++it) {
-        if (!NamesEqual(it->name, valueName)) continue;
-        values.erase(it);
-        return true;
-    }
-    return false;
+    auto it = valueIndex.find(FoldName(valueName));
+    if (it == valueIndex.end()) return false;
+    size_t index = it->second;
+    valueIndex.erase(it);
+    values.erase(values.begin() + std::ptrdiff_t(index));
+    for (size_t i = index; i < values.size(); ++i)
+        valueIndex[FoldName(values[i].name)] = i;
+    return true;
 }
 
 LONG SplitPath(const WCHAR* subKey, Path* path) {
@@ -78,6 +95,7 @@ LONG SplitPath(const WCHAR* subKey, Path* path) {
         // The platform limits a key name to 255 characters.
         if (part.size() > 255) return ERROR_INVALID_PARAMETER;
         path->emplace_back(part);
+        if (path->size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
         if (slash == std::u16string_view::npos) break;
         rest.remove_prefix(slash + 1);
     }
@@ -91,6 +109,10 @@ Key* FindKey(const Key& root, const Path& path) {
         if (!key) return nullptr;
     }
     return const_cast<Key*>(key);
+}
+
+LONG CheckDepth(const Path& path) {
+    return path.size() > kMaxKeyDepth ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
 }
 
 Key* CreateKey(Key& root, const Path& path, bool* created) {

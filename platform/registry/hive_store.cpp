@@ -106,10 +106,22 @@ const char* HiveFileName(HiveId hive) {
     return "unknown.reg";
 }
 
-std::string RegistryDir() { return HostRootPath() + "/registry"; }
+// Empty when no host root is known: then there is no registry at all, rather than one in
+// whatever folder the process happens to run from.
+std::string RegistryDir() {
+    std::string root = HostRootPath();
+    return root.empty() ? root : root + "/registry";
+}
 
-bool ReadAll(int fd, std::string* text) {
+LONG NoRoot() {
+    t_lastError = "no place for the registry: " + HostRootProblem();
+    return ERROR_PATH_NOT_FOUND;
+}
+
+// Reads at most `limit` bytes; *tooLarge when the file holds more (it may grow after fstat).
+bool ReadAll(int fd, size_t limit, std::string* text, bool* tooLarge) {
     char buf[65536];
+    *tooLarge = false;
     for (;;) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n == 0) return true;
@@ -117,8 +129,21 @@ bool ReadAll(int fd, std::string* text) {
             if (errno == EINTR) continue;
             return false;
         }
+        if (text->size() + size_t(n) > limit) {
+            *tooLarge = true;
+            return true;
+        }
         text->append(buf, size_t(n));
     }
+}
+
+const char* FileKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -136,7 +161,9 @@ bool WriteAll(int fd, const std::string& text) {
 // Brings the cache up to date with the file; a file that cannot be read or parsed is an
 // error and never stands in as an empty hive.
 LONG Load(const std::string& path, CachedHive& hive) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO put in the hive's place is refused below instead of
+    // waiting for a writer with the registry lock held.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.Get() < 0) {
         if (errno != ENOENT && errno != ENOTDIR) {
             hive.valid = false;
@@ -150,15 +177,30 @@ LONG Load(const std::string& path, CachedHive& hive) {
         hive.valid = false;
         return Fail(ReadError(errno), "cannot examine " + path, errno);
     }
+    if (!S_ISREG(st.st_mode)) {
+        hive.valid = false;
+        t_lastError = path + ": " + FileKind(st.st_mode) + ", not a registry hive; move it aside";
+        return ERROR_CANTREAD;
+    }
     FileId id = FileId::Of(st);
     if (hive.valid && hive.id == id) return ERROR_SUCCESS;
     hive.valid = false;
     std::string text;
-    if (!ReadAll(fd.Get(), &text)) return Fail(ReadError(errno), "cannot read " + path, errno);
-    std::string why;
+    bool tooLarge = size_t(st.st_size) > kMaxHiveBytes;
+    if (!tooLarge && !ReadAll(fd.Get(), kMaxHiveBytes, &text, &tooLarge))
+        return Fail(ReadError(errno), "cannot read " + path, errno);
+    if (tooLarge) {
+        t_lastError = path + ": larger than a registry hive may be (" + std::to_string(kMaxHiveBytes >> 20) +
+                      " MiB); move it aside";
+        return ERROR_CANTREAD;
+    }
+    HiveTextError why;
     Key root;
     if (!ReadHiveText(text, &root, &why)) {
-        t_lastError = path + ": corrupt registry hive, " + why;
+        t_lastError = path + (why.line ? ":" + std::to_string(why.line) : std::string()) +
+                      ": corrupt registry hive (" + why.reason +
+                      "). Move the file aside; the registry then starts empty and modules must be registered "
+                      "again.";
         return ERROR_BADDB;
     }
     hive.root = std::move(root);
@@ -171,10 +213,20 @@ LONG Load(const std::string& path, CachedHive& hive) {
 // file is untouched and the temporary file is removed.
 LONG Store(const std::string& path, const std::string& text) {
     std::string temp = path + ".tmp";
-    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    // A leftover temporary file goes first: whatever it is (a link, a FIFO), the new one is
+    // made afresh and never opened through it.
+    if (::unlink(temp.c_str()) != 0 && errno != ENOENT)
+        return Fail(WriteError(errno), "cannot replace " + temp, errno);
+    Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (fd.Get() < 0) return Fail(WriteError(errno), "cannot create " + temp, errno);
     int err = 0;
-    if (!WriteAll(fd.Get(), text)) err = errno;
+    // The new file keeps the permissions of the one it replaces.
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+        ::fchmod(fd.Get(), old.st_mode & 07777) != 0)
+        err = errno;
+    if (!err && !WriteAll(fd.Get(), text))
+        err = errno;
     else if (::fsync(fd.Get()) != 0) err = errno;
     if (!fd.Close() && !err) err = errno;
     if (!err && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
@@ -193,6 +245,7 @@ class FileLock {
 public:
     LONG Acquire() {
         std::string dir = RegistryDir();
+        if (dir.empty()) return NoRoot();
         if (!MakeDirectories(dir)) return Fail(WriteError(errno), "cannot create " + dir, errno);
         std::string path = dir + "/.lock";
         m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
@@ -212,11 +265,15 @@ private:
 
 } // namespace
 
-std::string HiveFilePath(HiveId hive) { return RegistryDir() + "/" + HiveFileName(hive); }
+std::string HiveFilePath(HiveId hive) {
+    std::string dir = RegistryDir();
+    return dir.empty() ? dir : dir + "/" + HiveFileName(hive);
+}
 
 LONG ReadHive(HiveId hive, const HiveReader& read) {
     std::lock_guard<std::mutex> hold(g_lock);
     std::string path = HiveFilePath(hive);
+    if (path.empty()) return NoRoot();
     CachedHive& cached = g_cache[path];
     if (LONG err = Load(path, cached); err != ERROR_SUCCESS) return err;
     return read(cached.root);
@@ -225,6 +282,7 @@ LONG ReadHive(HiveId hive, const HiveReader& read) {
 LONG ChangeHive(HiveId hive, const HiveWriter& change) {
     std::lock_guard<std::mutex> hold(g_lock);
     std::string path = HiveFilePath(hive);
+    if (path.empty()) return NoRoot();
     CachedHive& cached = g_cache[path];
     FileLock lock;
     if (LONG err = lock.Acquire(); err != ERROR_SUCCESS) return err;

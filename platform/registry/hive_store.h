@@ -14,6 +14,11 @@ namespace host::reg {
 
 enum class HiveId { ClassesRoot, CurrentUser, LocalMachine };
 
+// A hive file larger than this is refused unread, so a hostile or runaway file cannot take
+// all memory. A full registry of this system is a few kilobytes.
+constexpr size_t kMaxHiveBytes = size_t(64) << 20;
+
+// Empty when no host root is known (then every call fails with ERROR_PATH_NOT_FOUND).
 std::string HiveFilePath(HiveId hive);
 
 using HiveReader = std::function<LONG(const Key& root)>;

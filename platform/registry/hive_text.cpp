@@ -33,9 +33,10 @@ template <class Pred> void AppendEscaped(std::string& out, std::u16string_view s
     flush(s.size());
 }
 
+// Backslash separates the names of a path, so a name's own backslash is escaped like % is.
 void AppendKeyName(std::string& out, std::u16string_view name) {
     AppendEscaped(out, name, '%', [](std::u16string_view s, size_t i) {
-        return s[i] < 0x20 || s[i] == 0x7F || s[i] == u'%' || IsLoneSurrogate(s, i);
+        return s[i] < 0x20 || s[i] == 0x7F || s[i] == u'%' || s[i] == u'\\' || IsLoneSurrogate(s, i);
     });
 }
 
@@ -104,18 +105,9 @@ void AppendValue(std::string& out, const Value& v) {
     out += '\n';
 }
 
-void AppendKey(std::string& out, const Key& key, std::string& path, bool isRoot) {
-    size_t mark = path.size();
-    if (!isRoot) {
-        if (mark) path += '\\';
-        AppendKeyName(path, key.name);
-        out += "\n[" + path + "]\n";
-    } else if (!key.values.empty()) {
-        out += "\n[]\n";
-    }
-    for (const Value& v : key.values) AppendValue(out, v);
-    for (const auto& [folded, child] : key.children) AppendKey(out, *child, path, false);
-    path.resize(mark);
+void AppendValues(std::string& out, const Key& key) {
+    for (const Value& v : key.values)
+        AppendValue(out, v);
 }
 
 // ---- reading -------------------------------------------------------------------------------
@@ -215,23 +207,35 @@ bool ParseKeyName(std::string_view text, std::u16string* name) {
     return !name->empty();
 }
 
-bool ParseHeader(std::string_view line, Key& root, Key** current) {
-    size_t close = line.rfind(']');
-    if (close == std::string_view::npos || close + 1 != line.size()) return false;
-    std::string_view inside = line.substr(1, close - 1);
-    Key* key = &root;
+// Moves `stack` (the latest key and its ancestors, the root first) to the key a [...] line
+// names; the reason when the line is malformed.
+const char* ParseHeader(std::string_view line, std::vector<Key*>& stack) {
+    if (line.back() != ']') return "a key line must end with ']'";
+    std::string_view inside = line.substr(1, line.size() - 2);
+    size_t ups = 0;
+    while (ups < inside.size() && inside[ups] == '\\')
+        ++ups;
+    if (ups == 0) {
+        stack.resize(1);
+    } else {
+        if (ups - 1 >= stack.size()) return "the key line climbs above the hive's root";
+        stack.resize(stack.size() - (ups - 1));
+        inside.remove_prefix(ups);
+        if (inside.empty()) return "the key line names no key";
+    }
     while (!inside.empty()) {
         size_t slash = inside.find('\\');
         std::u16string name;
-        if (!ParseKeyName(inside.substr(0, slash), &name)) return false;
+        if (!ParseKeyName(inside.substr(0, slash), &name)) return "malformed key name";
+        if (stack.size() > kMaxKeyDepth) return "keys nested deeper than 512 levels";
+        Key* key = stack.back();
         Key* next = key->Child(name);
-        key = next ? next : key->AddChild(name);
+        stack.push_back(next ? next : key->AddChild(name));
         if (slash == std::string_view::npos) break;
         inside.remove_prefix(slash + 1);
-        if (inside.empty()) return false;
+        if (inside.empty()) return "malformed key name";
     }
-    *current = key;
-    return true;
+    return nullptr;
 }
 
 bool ParseHexBytes(LineParser& p, std::vector<BYTE>* data) {
@@ -282,15 +286,56 @@ bool ParseValue(std::string_view line, Key& key) {
 
 std::string WriteHiveText(const Key& root) {
     std::string out = std::string(kHiveMagic) + "\n";
-    std::string path;
-    AppendKey(out, root, path, true);
+    if (!root.values.empty()) {
+        out += "\n[]\n";
+        AppendValues(out, root);
+    }
+    // Depth first without recursion. A key whose full path is short is written with it, as
+    // people read and edit it; a deeper one relative to the key written before it, so that
+    // the file grows with what is stored, not with the square of the depth.
+    struct Frame {
+        const Key* key;
+        std::map<std::u16string, std::unique_ptr<Key>>::const_iterator next;
+        size_t pathMark;
+    };
+    std::vector<Frame> stack{{&root, root.children.begin(), 0}};
+    std::string path; // the escaped full path of the key being written
+    std::string name;
+    size_t lastDepth = 0; // of the key whose line was written last; the root is 0
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.key->children.end()) {
+            path.resize(top.pathMark);
+            stack.pop_back();
+            continue;
+        }
+        const Key& child = *(top.next++)->second;
+        const size_t depth = stack.size();
+        const size_t mark = path.size();
+        name.clear();
+        AppendKeyName(name, child.name);
+        if (mark) path += '\\';
+        path += name;
+        out += "\n[";
+        if (path.size() <= kMaxAbsoluteKeyLine) {
+            out += path;
+        } else {
+            out.append(lastDepth + 2 - depth, '\\');
+            out += name;
+        }
+        out += "]\n";
+        lastDepth = depth;
+        AppendValues(out, child);
+        stack.push_back(Frame{&child, child.children.begin(), mark});
+    }
     return out;
 }
 
-bool ReadHiveText(std::string_view text, Key* root, std::string* error) {
+bool ReadHiveText(std::string_view text, Key* root, HiveTextError* error) {
     *root = Key{};
-    Key* current = nullptr;
+    std::vector<Key*> stack{root}; // the key of the latest [...] line and its ancestors
     bool sawMagic = false;
+    bool inKey = false;
     int lineNo = 0;
     while (!text.empty()) {
         size_t eol = text.find('\n');
@@ -299,22 +344,28 @@ bool ReadHiveText(std::string_view text, Key* root, std::string* error) {
         ++lineNo;
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
         if (line.empty() || line.front() == ';') continue;
-        bool ok = ValidUtf8(line);
-        if (ok && !sawMagic) {
-            ok = sawMagic = line == kHiveMagic;
-        } else if (ok && line.front() == '[') {
-            ok = ParseHeader(line, *root, &current);
-        } else if (ok) {
-            ok = current && ParseValue(line, *current);
+        const char* reason = nullptr;
+        if (!ValidUtf8(line)) {
+            reason = "not UTF-8 text";
+        } else if (!sawMagic) {
+            sawMagic = line == kHiveMagic;
+            if (!sawMagic) reason = "not a registry hive";
+        } else if (line.front() == '[') {
+            reason = ParseHeader(line, stack);
+            inKey = true;
+        } else if (!inKey) {
+            reason = "a value before the first key line";
+        } else if (!ParseValue(line, *stack.back())) {
+            reason = "malformed value";
         }
-        if (!ok) {
-            *error = "line " + std::to_string(lineNo) + (sawMagic ? ": malformed entry" : ": not a registry hive");
+        if (reason) {
+            *error = HiveTextError{lineNo, reason};
             *root = Key{};
             return false;
         }
     }
     if (!sawMagic) {
-        *error = "empty file, not a registry hive";
+        *error = HiveTextError{0, "empty file, not a registry hive"};
         return false;
     }
     return true;

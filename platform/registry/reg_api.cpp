@@ -74,6 +74,7 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSA
     if (!sub.empty() && !Allows(base, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
 
     Path full = Join(base.path, sub);
+    if (LONG err = CheckDepth(full); err != ERROR_SUCCESS) return err;
     bool exists = false;
     // Opening an existing key needs no write, so it works on a read-only root as well.
     LONG err = ReadHive(base.hive, [&](const Key& root) -> LONG {
@@ -105,6 +106,7 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHK
     Path sub;
     if (LONG err = SplitPath(lpSubKey, &sub); err != ERROR_SUCCESS) return err;
     Path full = Join(base.path, sub);
+    if (LONG err = CheckDepth(full); err != ERROR_SUCCESS) return err;
     LONG err = ReadHive(base.hive, [&](const Key& root) -> LONG {
         if (!FindKey(root, base.path)) return ERROR_KEY_DELETED;
         return FindKey(root, full) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
@@ -150,6 +152,7 @@ LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     Path sub;
     if (LONG err = SplitPath(lpSubKey, &sub); err != ERROR_SUCCESS) return err;
     Path full = Join(base.path, sub);
+    if (LONG err = CheckDepth(full); err != ERROR_SUCCESS) return err;
     // The root of a hive cannot be deleted.
     if (full.empty()) return ERROR_ACCESS_DENIED;
     return ChangeHive(base.hive, [&](Key& root, bool& changed) -> LONG {

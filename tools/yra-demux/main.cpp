@@ -1,8 +1,9 @@
 // yra-demux: splits an MPEG-2 transport or program stream into its H.264 video and AAC audio
 // with the demultiplexer plug-in, in a graph of a file source, the demultiplexer (created by
 // class id, as any application would) and two elementary-stream sinks.
-#include "host/result_names.h"
 #include "host/module_loader.h"
+#include "host/registry_store.h"
+#include "host/result_names.h"
 #include "plat/com.h"
 #include "toolfilters/es_sink.h"
 #include "toolfilters/file_source.h"
@@ -130,6 +131,12 @@ int ReportCreateFailure(HRESULT hr) {
         return 1;
     }
     Fail("cannot create the demultiplexer", hr);
+    // Registering again cannot help while the registry itself cannot be read; its own
+    // message names the file and says what to do.
+    if (hr == REGDB_E_READREGDB) {
+        std::fprintf(stderr, "  registry: %s\n", host::RegistryLastError().c_str());
+        return 1;
+    }
     std::string detail = host::LastModuleLoadError();
     if (!detail.empty()) std::fprintf(stderr, "  %s\n", detail.c_str());
     std::fprintf(stderr, "If the module moved, register it again: yra-regsvr %s\n", PluginPath().c_str());

@@ -4,6 +4,7 @@
 #include "host/host_root.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,25 +43,58 @@ void Report(const std::string& path, const std::vector<DeviceListProblem>& probl
     }
 }
 
-// The file's bytes; nullopt with errno set when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-            return std::nullopt;
-        }
-        text.append(buffer, static_cast<size_t>(n));
+const char* FileKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
+}
+
+// The file's bytes. Otherwise nullopt, with *missing when there is no such file, or with the
+// reason in *problem. Only a regular file of at most kMaxDeviceListBytes is read; it is opened
+// without blocking, so a FIFO in its place is refused rather than waited on.
+std::optional<std::string> ReadWholeFile(const std::string& path, bool* missing, std::string* problem) {
+    *missing = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        *missing = errno == ENOENT;
+        *problem = std::string("cannot be read: ") + std::strerror(errno);
+        return std::nullopt;
     }
+    struct stat st {};
+    std::string text;
+    const char* failure = nullptr;
+    if (::fstat(fd, &st) != 0) {
+        failure = "cannot be examined: ";
+    } else if (!S_ISREG(st.st_mode)) {
+        *problem = std::string("is ") + FileKind(st.st_mode) + ", not a device list; move it aside";
+    } else if (static_cast<size_t>(st.st_size) > kMaxDeviceListBytes) {
+        *problem =
+            "is larger than a device list may be (" + std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
+    } else {
+        char buffer[16384];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n == 0) break;
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                failure = "cannot be read: ";
+                break;
+            }
+            // The file may have grown since fstat.
+            if (text.size() + static_cast<size_t>(n) > kMaxDeviceListBytes) {
+                *problem = "is larger than a device list may be (" +
+                           std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
+                break;
+            }
+            text.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    if (failure) *problem = failure + std::string(std::strerror(errno));
     ::close(fd);
+    if (!problem->empty()) return std::nullopt;
     return text;
 }
 
@@ -75,18 +109,26 @@ DeviceList DefaultDeviceList() {
 } // namespace
 
 std::string DeviceListPath() {
-    return HostRootPath() + "/devices.conf";
+    const std::string root = HostRootPath();
+    return root.empty() ? root : root + "/devices.conf";
 }
 
 DeviceList LoadDeviceList() {
     const std::string path = DeviceListPath();
     DeviceList list;
-    if (std::optional<std::string> text = ReadWholeFile(path)) {
+    bool missing = false;
+    std::string problem;
+    if (path.empty()) {
+        list.problems.push_back({0, "no device list: " + HostRootProblem()});
+        Report("devices.conf", list.problems);
+        return list;
+    }
+    if (std::optional<std::string> text = ReadWholeFile(path, &missing, &problem)) {
         list = ParseDeviceList(*text);
-    } else if (errno == ENOENT) {
+    } else if (missing) {
         list = DefaultDeviceList();
     } else {
-        list.problems.push_back({0, std::string("cannot be read: ") + std::strerror(errno)});
+        list.problems.push_back({0, problem});
     }
     for (DeviceListEntry& device : list.devices)
         device.listPath = path;

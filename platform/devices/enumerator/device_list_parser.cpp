@@ -19,6 +19,48 @@ std::string_view Trim(std::string_view s) {
     return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
+// Length of the UTF-8 sequence at the start of s that is safe to show on a terminal, or 0:
+// control characters (C0, DEL and C1) and malformed sequences are not.
+size_t PrintableSequence(std::string_view s) {
+    const auto byte = [&s](size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
+    const auto continuation = [&byte](size_t i) { return (byte(i) & 0xC0) == 0x80; };
+    const unsigned lead = byte(0);
+    if (lead < 0x80) return lead >= 0x20 && lead != 0x7F ? 1 : 0;
+    if (lead >= 0xC2 && lead <= 0xDF) return continuation(1) && !(lead == 0xC2 && byte(1) < 0xA0) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const bool ok = continuation(1) && continuation(2) && !(lead == 0xE0 && byte(1) < 0xA0) &&
+                        !(lead == 0xED && byte(1) >= 0xA0);
+        return ok ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const bool ok = continuation(1) && continuation(2) && continuation(3) &&
+                        !(lead == 0xF0 && byte(1) < 0x90) && !(lead == 0xF4 && byte(1) >= 0x90);
+        return ok ? 4 : 0;
+    }
+    return 0;
+}
+
+// Text from the file as a problem report shows it: quoted, with every byte that could act on
+// a terminal or is not UTF-8 written as \xHH, and cut short when long.
+std::string Quote(std::string_view text) {
+    constexpr size_t kShown = 80;
+    std::string out = "'";
+    size_t i = 0;
+    while (i < text.size() && i < kShown) {
+        const size_t n = PrintableSequence(text.substr(i));
+        if (n) {
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        static const char kHex[] = "0123456789ABCDEF";
+        const auto b = static_cast<unsigned char>(text[i++]);
+        out += {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+    }
+    if (i < text.size()) out += "...";
+    return out + "'";
+}
+
 std::vector<std::string_view> Split(std::string_view s, char separator) {
     std::vector<std::string_view> parts;
     for (size_t start = 0;;) {
@@ -91,7 +133,7 @@ std::optional<PropertyAccess> ParseAccess(std::string_view name) {
 // Fills one option into the entry; the problem's text when the option is malformed.
 std::optional<std::string> ApplyOption(std::string_view option, DeviceListEntry& entry) {
     const size_t equals = option.find('=');
-    if (equals == std::string_view::npos) return "option '" + std::string(option) + "' has no '='";
+    if (equals == std::string_view::npos) return "option " + Quote(option) + " has no '='";
     const std::string_view key = Trim(option.substr(0, equals));
     const std::string_view value = Trim(option.substr(equals + 1));
 
@@ -123,14 +165,14 @@ std::optional<std::string> ApplyOption(std::string_view option, DeviceListEntry&
             const std::optional<uint32_t> id = ParseNumber(parts[1]);
             const std::optional<PropertyAccess> access = ParseAccess(Trim(parts[2]));
             const std::optional<uint32_t> code = ParseNumber(parts[3]);
-            if (!set) return "unknown property set '" + std::string(Trim(parts[0])) + "'";
+            if (!set) return "unknown property set " + Quote(Trim(parts[0]));
             if (!id || !access || !code) return "fail must be SET:ID:get|set|query:CODE";
             entry.propertyFaults.push_back({*set, *id, *access, static_cast<HRESULT>(*code)});
             return std::nullopt;
         }
         if (parts.size() == 1 || parts.size() == 2) {
             const std::optional<IID> iid = ParseInterface(Trim(parts[0]));
-            if (!iid) return "unknown interface '" + std::string(Trim(parts[0])) + "'";
+            if (!iid) return "unknown interface " + Quote(Trim(parts[0]));
             std::optional<uint32_t> code = static_cast<uint32_t>(E_NOINTERFACE);
             if (parts.size() == 2) code = ParseNumber(parts[1]);
             if (!code || SUCCEEDED(static_cast<HRESULT>(*code)))
@@ -140,7 +182,7 @@ std::optional<std::string> ApplyOption(std::string_view option, DeviceListEntry&
         }
         return "fail must be SET:ID:ACCESS:CODE or INTERFACE[:CODE]";
     }
-    return "unknown option '" + std::string(key) + "'";
+    return "unknown option " + Quote(key);
 }
 
 } // namespace

@@ -3,9 +3,16 @@
 #include "device_test_support.h"
 
 #include "YRA_HD_Capture_SDK.h"
+#include "host/host_root.h"
 #include "plat/ks.h"
 
 #include <gmock/gmock.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace device_test {
 namespace {
@@ -208,6 +215,99 @@ TEST_F(DeviceListTest, TheEnumeratorWalksResetsSkipsAndClones) {
     ASSERT_EQ(bag->Read(u"FriendlyName", &value, nullptr), S_OK);
     EXPECT_EQ(std::u16string(value.bstrVal), u"C");
     VariantClear(&value);
+}
+
+// A list file that is not a plain, small file: refused at once with what it is, no device listed.
+class HostileDeviceList : public DeviceListTest {
+protected:
+    static std::string OnlyProblem() {
+        const auto problems = host::DeviceListProblems();
+        if (problems.size() != 1 || problems[0].line != 0)
+            return "<" + std::to_string(problems.size()) + " problems>";
+        return problems[0].message;
+    }
+};
+
+TEST_F(HostileDeviceList, AFifoIsRefusedWithoutWaitingForAWriter) {
+    host::MakeDirectories(host::HostRootPath());
+    ASSERT_EQ(::mkfifo(host::DeviceListPath().c_str(), 0644), 0);
+    ::alarm(60); // a list that blocks must not stall the suite
+    EXPECT_TRUE(ListDevices().empty());
+    ::alarm(0);
+    EXPECT_THAT(OnlyProblem(), HasSubstr("FIFO"));
+}
+
+TEST_F(HostileDeviceList, ALinkToADeviceOrAFolderIsRefusedUnread) {
+    host::MakeDirectories(host::HostRootPath());
+    std::filesystem::create_symlink("/dev/zero", host::DeviceListPath());
+    EXPECT_TRUE(ListDevices().empty());
+    EXPECT_THAT(OnlyProblem(), HasSubstr("character device"));
+    std::filesystem::remove(host::DeviceListPath());
+    std::filesystem::create_directory(host::DeviceListPath());
+    EXPECT_TRUE(ListDevices().empty());
+    EXPECT_THAT(OnlyProblem(), HasSubstr("folder"));
+}
+
+TEST_F(HostileDeviceList, AListLargerThanTheLimitIsRefusedUnread) {
+    WriteDeviceList("YRA USB Device\n");
+    std::filesystem::resize_file(host::DeviceListPath(), host::kMaxDeviceListBytes + 1);
+    EXPECT_TRUE(ListDevices().empty());
+    EXPECT_THAT(OnlyProblem(), HasSubstr("larger"));
+    const std::string device = "YRA USB Device\n";
+    WriteDeviceList(device + "#" + std::string(host::kMaxDeviceListBytes - device.size() - 2, '-') + "\n");
+    ASSERT_EQ(std::filesystem::file_size(host::DeviceListPath()), host::kMaxDeviceListBytes);
+    EXPECT_THAT(Names(ListDevices()), ElementsAre(u"YRA USB Device")) << "the limit itself is allowed";
+}
+
+TEST_F(HostileDeviceList, ControlBytesAndBrokenUtf8InAReportAreQuoted) {
+    WriteDeviceList("One; \x1B[2J\x1B[31m\x07=1\n"
+                    "Two; fail=\xC2\x9B"
+                    "31m:5\n"
+                    "Three; \xFF\xFE\r\n"
+                    "Four; caf\xC3\xA9=1\n");
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(ListDevices().empty());
+    const std::string written = ::testing::internal::GetCapturedStderr();
+    const auto problems = host::DeviceListProblems();
+    ASSERT_EQ(problems.size(), 4u);
+    EXPECT_EQ(problems[0].message, "unknown option '\\x1B[2J\\x1B[31m\\x07'");
+    EXPECT_EQ(problems[1].message, "unknown interface '\\xC2\\x9B31m'");
+    EXPECT_EQ(problems[2].message, "option '\\xFF\\xFE' has no '='");
+    EXPECT_EQ(problems[3].message, "unknown option 'caf\xC3\xA9'") << "text that is fine stays as written";
+    for (char c : written)
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\n')
+            << "raw byte " << int(c) << " in " << written;
+}
+
+TEST_F(HostileDeviceList, ALongOptionIsCutShortInTheReport) {
+    WriteDeviceList("One; " + std::string(5000, 'x') + "\n");
+    ListDevices();
+    const auto problems = host::DeviceListProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_LT(problems[0].message.size(), 200u);
+    EXPECT_THAT(problems[0].message, HasSubstr("...'"));
+}
+
+TEST_F(DeviceListTest, WithoutAnyHomeNoListIsReadFromTheCurrentFolder) {
+    const std::string root = host::HostRootPath();
+    host::MakeDirectories(root);
+    const std::string cwd = std::filesystem::current_path();
+    ASSERT_EQ(::chdir(root.c_str()), 0);
+    host::MakeDirectories(".local/share/yra-host");
+    std::ofstream(".local/share/yra-host/devices.conf") << "From The Current Folder\n";
+    const char* home = std::getenv("HOME");
+    const std::string savedHome = home ? home : "";
+    ::unsetenv("YRA_HOST_ROOT");
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("HOME");
+    const auto devices = ListDevices();
+    const auto problems = host::DeviceListProblems();
+    ::setenv("YRA_HOST_ROOT", root.c_str(), 1);
+    if (home) ::setenv("HOME", savedHome.c_str(), 1);
+    ASSERT_EQ(::chdir(cwd.c_str()), 0);
+    EXPECT_TRUE(devices.empty());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_THAT(problems[0].message, HasSubstr("HOME"));
 }
 
 } // namespace

@@ -17,7 +17,8 @@
 //     fail=INTERFACE[:CODE]          refuse a query for IKsPropertySet, IKsControl,
 //                                    ISpecifyPropertyPages or IBaseFilter (default E_NOINTERFACE)
 // Numbers are decimal or 0x-prefixed hexadecimal. A malformed line is reported with its line
-// number and skipped.
+// number and skipped; text from the line in a report has control bytes and bytes that are not
+// UTF-8 written as \xHH. Only a regular file of at most kMaxDeviceListBytes is read.
 #pragma once
 
 #include "host/device_model.h"
@@ -60,7 +61,10 @@ struct DeviceList {
     std::vector<DeviceListProblem> problems;
 };
 
-// The file the device list is read from.
+// A device list is a few lines; anything larger is refused unread.
+constexpr size_t kMaxDeviceListBytes = size_t(1) << 20;
+
+// The file the device list is read from; empty when there is no host root (HostRootPath).
 std::string DeviceListPath();
 
 // Reads a device list's text; malformed lines become problems and are left out.

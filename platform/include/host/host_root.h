@@ -7,7 +7,11 @@
 
 namespace host {
 
+// Empty when none of the three variables is set: the host then keeps no state rather than
+// writing it under the current folder. Callers refuse with HostRootProblem().
 std::string HostRootPath();
+// Why there is no host root, for messages; empty when there is one.
+std::string HostRootProblem();
 // Creates the directory and its parents; false with errno set when that fails.
 bool MakeDirectories(const std::string& path);
 

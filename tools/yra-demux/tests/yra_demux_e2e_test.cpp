@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -242,6 +243,22 @@ TEST_F(YraDemux, SaysHowToRegisterTheDemultiplexerWhenItIsNot) {
     EXPECT_NE(run.output.find("yra-regsvr " + std::filesystem::canonical(YRA_DEMUX_MODULE).string()),
               std::string::npos)
         << run.output;
+}
+
+TEST_F(YraDemux, PointsAtACorruptRegistryInsteadOfAskingToRegisterAgain) {
+    Register();
+    const std::string hive = m_dir + "/host/registry/HKEY_CLASSES_ROOT.reg";
+    ASSERT_TRUE(std::filesystem::exists(hive));
+    Bytes text = ReadFile(hive);
+    const size_t lines = std::count(text.begin(), text.end(), '\n');
+    WriteFile(hive, Concat({text, Bytes{'[', 'b', 'r', 'o', 'k', 'e', 'n', '\n'}}));
+    uint8_t nCounter = 0;
+    WriteFile(Path("one.ts"), TsPacket(0x44, false, nullptr, 0, nCounter));
+    ToolRun run = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("one.ts")));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find(hive + ":" + std::to_string(lines + 1) + ":"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Move the file aside"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("register it again"), std::string::npos) << run.output;
 }
 
 TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
