@@ -348,6 +348,10 @@ BOOL CPsTsParser::TransportPacket(const BYTE* pPacket) {
 
 // Hands the bytes still owed to the current packet to their stream (or passes over them).
 CPsTsParser::OWED_RESULT CPsTsParser::PayOwed() {
+    // Audio that lost its frame boundary is searched a whole packet at a time, so that a sync
+    // word is checked against the next one wherever the input samples end.
+    const UNIT_SCAN& audio = m_Scan[DEMUX_AUDIO];
+    if (m_nOwedStream == DEMUX_AUDIO && audio.bCut && !audio.bSynced && m_nHeld < m_nPesOwed) return OWED_WAIT;
     DWORD cb = std::min(m_nPesOwed, m_nHeld);
     BOOL bOk = TRUE;
     if (m_nOwedStream == DEMUX_STREAMS) {
@@ -427,6 +431,7 @@ CPsTsParser::PASS_RESULT CPsTsParser::ProgramPes(DEMUX_STREAM nStream, const BYT
         scan.nZeros = 0;
         scan.nState = SCAN_BYTES;
         scan.bSliceSeen = FALSE;
+        scan.bInUnit = TRUE;
         scan.bSynced = TRUE;
         scan.cbFrameLeft = 0;
         scan.cbHeader = 0;
@@ -472,8 +477,9 @@ BOOL CPsTsParser::ScanVideo(const BYTE* pb, DWORD cb) {
                 continue;
             }
             s.nState = SCAN_BYTES;
-            if (nType == H264_NAL_AUD || (s.bSliceSeen && BeginsUnitAfterSlice(nType))) {
+            if (nType == H264_NAL_AUD || ((s.bSliceSeen || !s.bInUnit) && BeginsUnitAfterSlice(nType))) {
                 s.bSliceSeen = FALSE;
+                s.bInUnit = TRUE;
                 if (!VideoUnitStart(pb, &cbHanded, i)) return FALSE;
             }
             continue;
@@ -482,8 +488,9 @@ BOOL CPsTsParser::ScanVideo(const BYTE* pb, DWORD cb) {
             // first_mb_in_slice (Exp-Golomb) is 0 when the first bit is set.
             s.candidate[s.cbCandidate++] = pb[i];
             s.nState = SCAN_BYTES;
-            BOOL bNewPicture = s.bSliceSeen && (pb[i] & 0x80);
+            BOOL bNewPicture = (s.bSliceSeen || !s.bInUnit) && (pb[i] & 0x80);
             s.bSliceSeen = TRUE;
+            s.bInUnit = s.bInUnit || bNewPicture;
             if (bNewPicture && !VideoUnitStart(pb, &cbHanded, i + 1)) return FALSE;
             // The byte is scanned for start codes like any other.
         }
@@ -576,6 +583,7 @@ BOOL CPsTsParser::ScanAudio(const BYTE* pb, DWORD cb) {
                 i = 0;
             } else {
                 i = i - ADTS_LENGTH_BYTES + 1;
+                if (s.bCut) m_Stats.cbPayloadDropped++;
             }
             cbCarried = 0;
             continue;
@@ -611,12 +619,13 @@ BOOL CPsTsParser::NextRecord(DEMUX_STREAM nStream, const PES_STAMP& stamp, const
     if (!pNew) return FALSE;
     RECORD_ENTRY* pOld = m_pOpenEntry[nStream];
     if (cbCarry) {
-        if (pOld) {
-            _MEDIA_SAMPLE* pRecord = pOld->pData;
-            if (pRecord->nLength >= cbCarry &&
-                std::memcmp(pRecord->pData + pRecord->nLength - cbCarry, pbCarry, cbCarry) == 0) {
-                pRecord->nLength -= cbCarry;
-            }
+        _MEDIA_SAMPLE* pRecord = pOld ? pOld->pData : nullptr;
+        if (pRecord && pRecord->nLength >= cbCarry &&
+            std::memcmp(pRecord->pData + pRecord->nLength - cbCarry, pbCarry, cbCarry) == 0) {
+            pRecord->nLength -= cbCarry;
+        } else {
+            // They had nowhere to go and were counted as dropped; now they are delivered.
+            m_Stats.cbPayloadDropped -= std::min<ULONGLONG>(cbCarry, m_Stats.cbPayloadDropped);
         }
         std::memcpy(pNew->pData->pData, pbCarry, cbCarry);
         pNew->pData->nLength = cbCarry;

@@ -82,6 +82,9 @@ struct UNIT_SCAN {
     PES_STAMP zeroStamps[3];
     DWORD nState;
     BOOL bSliceSeen;
+    // An access unit has begun since the scan began: until one has, the first NAL unit that
+    // may begin one does.
+    BOOL bInUnit;
     // The start code being read: its bytes from where its unit would begin, that position
     // and the stamp there.
     BYTE candidate[6];

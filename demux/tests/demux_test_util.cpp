@@ -338,7 +338,7 @@ HRESULT DemuxHarness::Feed(const Bytes& data, size_t cbChunk, bool bDrain) {
 void DemuxHarness::Drain() {
     auto take = [](FakeSample& sample, std::vector<Delivered>& out) {
         out.push_back({Bytes(sample.m_Buffer.begin(), sample.m_Buffer.begin() + sample.lActual),
-                       sample.rtStart, sample.llMediaStart, sample.llMediaStop, sample.bSync});
+                       sample.bTime ? sample.rtStart : 0, sample.llMediaStart, sample.llMediaStop, sample.bSync, sample.bTime});
         EXPECT_FALSE(sample.bStop) << "no stop time is set";
     };
     while (m_pVideo->FillVideoSample(&m_VideoSample) == S_OK)
@@ -404,7 +404,7 @@ void ExpectAudio(const std::vector<Delivered>& audio, const std::vector<Unit>& u
     for (const Unit& unit : units) {
         REFERENCE_TIME rt = ToRefTime(unit.pts);
         for (const Bytes& frame : SplitAdtsFrames(unit.payload)) {
-            expected.push_back({Bytes(frame.begin() + 7, frame.end()), rt, 0, 0, true});
+            expected.push_back({Bytes(frame.begin() + 7, frame.end()), rt, 0, 0, true, true});
             rt += rtFrame;
         }
     }
@@ -412,6 +412,7 @@ void ExpectAudio(const std::vector<Delivered>& audio, const std::vector<Unit>& u
     for (size_t i = 0; i < expected.size(); i++) {
         EXPECT_EQ(audio[i].data, expected[i].data) << "audio frame " << i;
         EXPECT_EQ(audio[i].rtStart, expected[i].rtStart) << "audio frame " << i;
+        EXPECT_TRUE(audio[i].bTime) << "audio frame " << i;
         EXPECT_TRUE(audio[i].bSync);
     }
 }

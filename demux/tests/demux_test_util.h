@@ -141,6 +141,8 @@ struct Delivered {
     LONGLONG llMediaStart;
     LONGLONG llMediaStop;
     bool bSync;
+    // The sample carries a start time.
+    bool bTime;
     bool operator==(const Delivered&) const = default;
 };
 
