@@ -52,6 +52,7 @@ HRESULT CAdtsFrameWalk::Next(_MEDIA_SAMPLE* pRecord, DWORD cbCapacity, ADTS_FRAM
     pFrame->cbPayload = cbFrame - ADTS_HEADER_SIZE;
     pFrame->cbFrame = cbFrame;
     pFrame->rtTime = pRecord->rtTime;
+    pFrame->bNoTime = pRecord->bNoTime;
     return S_OK;
 }
 
@@ -65,7 +66,7 @@ HRESULT ApplySampleInfo(IMediaSample* pSample, const DEMUX_SAMPLE_INFO& info) {
     HRESULT hr = pSample->SetActualDataLength(info.lActual);
     if (FAILED(hr)) return hr;
     REFERENCE_TIME rtStart = info.rtStart;
-    hr = pSample->SetTime(&rtStart, nullptr);
+    hr = pSample->SetTime(info.bNoTime ? nullptr : &rtStart, nullptr);
     if (FAILED(hr)) return hr;
     LONGLONG llStart = info.llMediaStart;
     LONGLONG llStop = info.llMediaStop;
@@ -86,6 +87,7 @@ HRESULT CVideoDelivery::MapRecord(const _MEDIA_SAMPLE* pRecord, BYTE* pbDest, LO
     if (pRecord->nLength) std::memcpy(pbDest, pb, pRecord->nLength);
     pInfo->lActual = static_cast<LONG>(pRecord->nLength);
     pInfo->rtStart = pRecord->rtTime;
+    pInfo->bNoTime = pRecord->bNoTime;
     pInfo->bSyncPoint = IsVideoSyncPoint(pb, pRecord->nLength);
     StampMediaTime(&m_rtVideoMediaTime, &m_rtVideoMediaStop, m_rtVideoStep, pInfo);
     return S_OK;
@@ -137,6 +139,7 @@ HRESULT CAudioDelivery::MapFrame(_MEDIA_SAMPLE* pRecord, BYTE* pbDest, LONG cbDe
     if (frame.cbPayload) std::memcpy(pbDest, frame.pbPayload, frame.cbPayload);
     pInfo->lActual = static_cast<LONG>(frame.cbPayload);
     pInfo->rtStart = frame.rtTime;
+    pInfo->bNoTime = frame.bNoTime;
     pInfo->bSyncPoint = TRUE;
     StampMediaTime(&m_rtAudioMediaTime, &m_rtAudioMediaStop, m_rtAudioStep, pInfo);
     CAdtsFrameWalk::Take(pRecord, frame, m_rtAacFrame);

@@ -12,8 +12,9 @@
 // How one downstream sample is stamped.
 struct DEMUX_SAMPLE_INFO {
     LONG lActual;
-    // Start time; no stop time is set.
+    // Start time; no stop time is set. With bNoTime no time is set at all.
     REFERENCE_TIME rtStart;
+    BOOL bNoTime;
     LONGLONG llMediaStart;
     LONGLONG llMediaStop;
     BOOL bSyncPoint;
@@ -39,6 +40,7 @@ struct ADTS_FRAME {
     // Header and payload together: what taking the frame removes from the record.
     DWORD cbFrame;
     REFERENCE_TIME rtTime;
+    BOOL bNoTime;
 };
 
 constexpr DWORD ADTS_HEADER_SIZE = 7;

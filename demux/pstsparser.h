@@ -57,6 +57,50 @@ struct PSTS_PARSER_STATS {
     ULONG cRecordsClosed;
 };
 
+// A program-stream packet's time as the units that begin in it see it: the packet (counted per
+// stream) and its time while no unit has taken it.
+struct PES_STAMP {
+    DWORD nPes;
+    BOOL bTime;
+    REFERENCE_TIME rtTime;
+};
+
+// Where a stream's units (H.264 access units, ADTS frames) begin in program-stream payload.
+// Packets without the data-alignment bit cut records there; aligned packets only keep the
+// scan in step, so that the packets that continue them are cut right.
+struct UNIT_SCAN {
+    // The current packet is cut at unit starts (it has no data-alignment bit).
+    BOOL bCut;
+    PES_STAMP stamp;
+    // Payload bytes scanned so far: positions of unit starts that lie in earlier packets.
+    ULONGLONG llPos;
+
+    // Video: zero bytes just before the scan position (at most three), the stamps of those of
+    // them that lie in earlier payload pieces (newest first), where the scan is in a start
+    // code, and whether the access unit has a slice yet.
+    DWORD nZeros;
+    PES_STAMP zeroStamps[3];
+    DWORD nState;
+    BOOL bSliceSeen;
+    // An access unit has begun since the scan began: until one has, the first NAL unit that
+    // may begin one does.
+    BOOL bInUnit;
+    // The start code being read: its bytes from where its unit would begin, that position
+    // and the stamp there.
+    BYTE candidate[6];
+    DWORD cbCandidate;
+    ULONGLONG llCandidate;
+    PES_STAMP candidateStamp;
+
+    // Audio: whether the frame boundary is known, the bytes of the current frame still to
+    // come, and a frame header gathered over payload pieces with the stamp where it began.
+    BOOL bSynced;
+    DWORD cbFrameLeft;
+    BYTE header[6];
+    DWORD cbHeader;
+    PES_STAMP headerStamp;
+};
+
 class CPsTsParser {
 public:
     static constexpr DWORD INPUT_BUFFER_SIZE = 0x200000;
@@ -96,13 +140,23 @@ private:
     PASS_RESULT TransportPass();
     BOOL TransportPacket(const BYTE* pPacket);
     PASS_RESULT ProgramPass();
-    BOOL PayOwed();
+    PASS_RESULT ProgramPes(DEMUX_STREAM nStream, const BYTE* pb, DWORD cbPesHeader, DWORD cbPacket);
+    enum OWED_RESULT { OWED_PAID, OWED_WAIT, OWED_ERROR };
+    OWED_RESULT PayOwed();
+    BOOL Payload(DEMUX_STREAM nStream, const BYTE* pb, DWORD cb);
+    BOOL ScanVideo(const BYTE* pb, DWORD cb);
+    BOOL VideoUnitStart(const BYTE* pb, DWORD* pcbHanded, DWORD nAt);
+    BOOL ScanAudio(const BYTE* pb, DWORD cb);
+    BOOL AudioFrameStart(DWORD cbFrame);
+    BOOL NextRecord(DEMUX_STREAM nStream, const PES_STAMP& stamp, const BYTE* pbCarry, DWORD cbCarry);
+    void ResetScans();
     PASS_RESULT Error(DWORD cbSkip);
     void ParseError();
     void ResetState();
 
     void CloseRecord(DEMUX_STREAM nStream);
     BOOL BeginRecord(DEMUX_STREAM nStream, REFERENCE_TIME rtTime);
+    RECORD_ENTRY* TakeRecord(DEMUX_STREAM nStream, BOOL bTime, REFERENCE_TIME rtTime);
     void Append(DEMUX_STREAM nStream, const BYTE* pb, DWORD cb);
     void Consume(DWORD cb);
     void Compact();
@@ -119,6 +173,7 @@ private:
     DWORD m_nPesOwed = 0;
     DEMUX_STREAM m_nOwedStream = DEMUX_STREAMS;
     DWORD m_nErrorSkip = 0;
+    UNIT_SCAN m_Scan[DEMUX_STREAMS] = {};
     PSTS_PARSER_STATS m_Stats = {};
     BYTE m_InputBuffer[INPUT_BUFFER_SIZE];
     // What the passes read: the input buffer, or a sample parsed where it lies.

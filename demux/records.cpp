@@ -15,6 +15,7 @@ BOOL FillPool(_MEDIA_SAMPLE* pRecords, RECORD_ENTRY* pEntries, RECORD_QUEUE* pFr
         if (!pRecords[i].pData) return FALSE;
         EmptyRecord(&pRecords[i]);
         pRecords[i].rtTime = 0;
+        pRecords[i].bNoTime = FALSE;
         pEntries[i].pData = &pRecords[i];
         pFree->PushTail(&pEntries[i]);
     }

@@ -16,6 +16,9 @@ struct _MEDIA_SAMPLE {
     DWORD nReadPos;
     // Time of the payload's first byte, 100-ns units.
     REFERENCE_TIME rtTime;
+    // The stream gave no time for the payload (a program-stream access unit that begins in a
+    // packet whose time an earlier unit took): its samples go out without one.
+    BOOL bNoTime;
 };
 
 using RECORD_ENTRY = QUEUE_ENTRY_CPP<_MEDIA_SAMPLE*>;
@@ -32,6 +35,7 @@ constexpr DWORD AUDIO_RECORD_SIZE = 0x8000;
 inline void EmptyRecord(_MEDIA_SAMPLE* pRecord) {
     pRecord->nLength = 0;
     pRecord->nReadPos = 0;
+    pRecord->bNoTime = FALSE;
 }
 
 // The video and audio pools: records, their entries, and each stream's free and filled

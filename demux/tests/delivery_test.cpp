@@ -162,15 +162,15 @@ TEST_F(DeliveryTest, FrameWalkNeverReadsOutsideTheRecord) {
     BYTE buffer[64] = {};
     Bytes frame = AdtsFrame(20, 0x09);
     std::copy(frame.begin(), frame.end(), buffer + 30);
-    _MEDIA_SAMPLE record = {buffer, 27, 30, 0};
+    _MEDIA_SAMPLE record = {buffer, 27, 30, 0, FALSE};
     ADTS_FRAME found;
     EXPECT_EQ(CAdtsFrameWalk::Next(&record, 64, &found), S_OK);
     EXPECT_EQ(found.cbPayload, 20u);
     // Read position and length that run past the buffer: dropped, nothing read.
-    _MEDIA_SAMPLE bad = {buffer, 30, 40, 0};
+    _MEDIA_SAMPLE bad = {buffer, 30, 40, 0, FALSE};
     EXPECT_EQ(CAdtsFrameWalk::Next(&bad, 64, &found), S_FALSE);
     EXPECT_EQ(bad.nLength, 0u);
-    _MEDIA_SAMPLE badPos = {buffer, 10, 70, 0};
+    _MEDIA_SAMPLE badPos = {buffer, 10, 70, 0, FALSE};
     EXPECT_EQ(CAdtsFrameWalk::Next(&badPos, 64, &found), S_FALSE);
 }
 

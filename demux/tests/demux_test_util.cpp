@@ -235,6 +235,65 @@ Bytes PsMuxer::Finish() {
     return std::move(m_Out);
 }
 
+// ---- packets cut anywhere ----------------------------------------------------------------------
+
+Bytes Nal(bool bLongStartCode, uint8_t nHeader, uint8_t nFirst, size_t cbBody) {
+    Bytes nal = bLongStartCode ? Bytes{0, 0, 0, 1} : Bytes{0, 0, 1};
+    nal.push_back(nHeader);
+    nal.push_back(nFirst);
+    nal.insert(nal.end(), cbBody, static_cast<uint8_t>(0x20 + nHeader % 16));
+    return nal;
+}
+
+std::vector<Bytes> UnitsWithoutDelimiters(int n) {
+    std::vector<Bytes> units;
+    for (int i = 0; i < n; i++) {
+        bool bLong = i % 3 != 1;
+        size_t cb = 5 + static_cast<size_t>(i * 7 % 23);
+        if (i % 4 == 0) {
+            units.push_back(Concat({Nal(true, 0x67, 0x42, 8), Nal(true, 0x68, 0xCE, 3), Nal(false, 0x06, 0x05, 6),
+                                    Nal(bLong, 0x65, 0x88, cb), Nal(false, 0x65, 0x40, cb)}));
+        } else if (i % 4 == 2) {
+            units.push_back(Concat({Nal(bLong, 0x06, 0x01, 4), Nal(bLong, 0x41, 0x9A, cb)}));
+        } else {
+            units.push_back(Concat({Nal(bLong, 0x41, 0x9A, cb), Nal(true, 0x41, 0x21, cb)}));
+        }
+    }
+    return units;
+}
+
+std::vector<Bytes> VariedAdtsFrames(int n) {
+    std::vector<Bytes> frames;
+    for (int i = 0; i < n; i++)
+        frames.push_back(AdtsFrame(1 + static_cast<size_t>(i * 37 % 90), static_cast<uint8_t>(0x10 + i)));
+    return frames;
+}
+
+Bytes CutIntoPackets(uint8_t nStreamId, const std::vector<Bytes>& units, size_t cbPayload, bool bTimeEveryPacket,
+                     std::vector<CutUnit>* pExpected) {
+    Bytes es = Concat(units);
+    std::vector<size_t> starts;
+    size_t at = 0;
+    for (const Bytes& unit : units) {
+        starts.push_back(at);
+        at += unit.size();
+    }
+    Bytes ps;
+    size_t nUnit = 0;
+    for (size_t from = 0, nPes = 0; from < es.size(); from += cbPayload, nPes++) {
+        size_t to = std::min(es.size(), from + cbPayload);
+        bool bBegins = nUnit < starts.size() && starts[nUnit] < to;
+        int64_t pts = 90000 + static_cast<int64_t>(nPes) * 1000;
+        PesHeader header{nStreamId, bBegins || bTimeEveryPacket ? 2 : 0, pts, 0, false};
+        if (bBegins) pExpected->push_back({units[nUnit], true, ToRefTime(pts)});
+        for (nUnit += bBegins ? 1 : 0; nUnit < starts.size() && starts[nUnit] < to; nUnit++)
+            pExpected->push_back({units[nUnit], false, 0});
+        ps = Concat({ps, PackHeader(0, 0), Pes(header, Bytes(es.begin() + static_cast<long>(from),
+                                                              es.begin() + static_cast<long>(to)))});
+    }
+    return ps;
+}
+
 // ---- a downstream sample ------------------------------------------------------------------------
 
 HRESULT FakeSample::GetPointer(BYTE** ppBuffer) {
@@ -342,7 +401,7 @@ HRESULT DemuxHarness::Feed(const Bytes& data, size_t cbChunk, bool bDrain) {
 void DemuxHarness::Drain() {
     auto take = [](FakeSample& sample, std::vector<Delivered>& out) {
         out.push_back({Bytes(sample.m_Buffer.begin(), sample.m_Buffer.begin() + sample.lActual),
-                       sample.rtStart, sample.llMediaStart, sample.llMediaStop, sample.bSync});
+                       sample.bTime ? sample.rtStart : 0, sample.llMediaStart, sample.llMediaStop, sample.bSync, sample.bTime});
         EXPECT_FALSE(sample.bStop) << "no stop time is set";
     };
     while (m_pVideo->FillVideoSample(&m_VideoSample) == S_OK)
@@ -408,7 +467,7 @@ void ExpectAudio(const std::vector<Delivered>& audio, const std::vector<Unit>& u
     for (const Unit& unit : units) {
         REFERENCE_TIME rt = ToRefTime(unit.pts);
         for (const Bytes& frame : SplitAdtsFrames(unit.payload)) {
-            expected.push_back({Bytes(frame.begin() + 7, frame.end()), rt, 0, 0, true});
+            expected.push_back({Bytes(frame.begin() + 7, frame.end()), rt, 0, 0, true, true});
             rt += rtFrame;
         }
     }
@@ -416,6 +475,7 @@ void ExpectAudio(const std::vector<Delivered>& audio, const std::vector<Unit>& u
     for (size_t i = 0; i < expected.size(); i++) {
         EXPECT_EQ(audio[i].data, expected[i].data) << "audio frame " << i;
         EXPECT_EQ(audio[i].rtStart, expected[i].rtStart) << "audio frame " << i;
+        EXPECT_TRUE(audio[i].bTime) << "audio frame " << i;
         EXPECT_TRUE(audio[i].bSync);
     }
 }

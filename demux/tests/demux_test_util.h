@@ -99,6 +99,30 @@ private:
 };
 Bytes PackHeader(int64_t scr, uint8_t cbStuffing);
 
+// ---- packets cut anywhere, as program-stream muxers cut them ---------------------------------
+
+// A NAL unit with a three- or four-byte start code, its header, one more byte (for a slice,
+// the one that begins first_mb_in_slice) and cbBody filler bytes.
+Bytes Nal(bool bLongStartCode, uint8_t nHeader, uint8_t nFirst, size_t cbBody);
+// Access units without delimiters: a key frame with parameter sets, SEI and two slices, then
+// frames of one or two slices, some with SEI, with long and short start codes.
+std::vector<Bytes> UnitsWithoutDelimiters(int n);
+// ADTS frames of varied sizes.
+std::vector<Bytes> VariedAdtsFrames(int n);
+
+struct CutUnit {
+    Bytes data;
+    bool bTime;
+    REFERENCE_TIME rtTime;
+};
+
+// Lays the units end to end and cuts them into unaligned packets of cbPayload bytes, each
+// after a pack header. A packet is timed when a unit begins in it (or always, with
+// bTimeEveryPacket); a unit takes the time of the packet it begins in when it is the first
+// to begin there. *pExpected gets each unit with the time it must carry.
+Bytes CutIntoPackets(uint8_t nStreamId, const std::vector<Bytes>& units, size_t cbPayload, bool bTimeEveryPacket,
+                     std::vector<CutUnit>* pExpected);
+
 // ---- a downstream sample ------------------------------------------------------------------------
 
 class FakeSample final : public IMediaSample {
@@ -152,6 +176,8 @@ struct Delivered {
     LONGLONG llMediaStart;
     LONGLONG llMediaStop;
     bool bSync;
+    // The sample carries a start time.
+    bool bTime;
     bool operator==(const Delivered&) const = default;
 };
 

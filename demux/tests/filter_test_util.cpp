@@ -363,7 +363,7 @@ std::vector<Delivered> ReceivedBy(host::CSampleSink* sink) {
     if (!sink) return out;
     for (const host::ReceivedSample& s : sink->Samples()) {
         EXPECT_EQ(s.hrTime, VFW_S_NO_STOP_TIME) << "a start time and no stop time";
-        out.push_back({s.data, s.start, 0, 0, s.bSyncPoint});
+        out.push_back({s.data, s.start, 0, 0, s.bSyncPoint, s.hrTime == VFW_S_NO_STOP_TIME});
     }
     return out;
 }

@@ -69,6 +69,15 @@ Bytes OddTs() {
                    Bytes{0x47, 0x40, 0x44, 0x10, 0x00, 0x00}});
 }
 
+// Unaligned packets as muxers cut them: units without delimiters and ADTS frames across
+// packet ends, a stream that begins mid-frame.
+Bytes CutPs(size_t cbVideo, size_t cbAudio, bool bTimeEveryPacket) {
+    std::vector<CutUnit> expected;
+    Bytes tail = {0x31, 0xFF, 0xF1, 0x4C, 0x80, 0x05, 0x1F, 0xFC, 0x32};
+    return Concat({CutIntoPackets(0xE0, UnitsWithoutDelimiters(6), cbVideo, bTimeEveryPacket, &expected),
+                   CutIntoPackets(0xC0, {tail, Concat(VariedAdtsFrames(8))}, cbAudio, bTimeEveryPacket, &expected)});
+}
+
 std::map<std::string, Bytes> MakeSeeds() {
     std::map<std::string, Bytes> seeds;
     seeds["ts_whole_packets"] = Seed(3, 0, SmallTs(false));
@@ -76,6 +85,8 @@ std::map<std::string, Bytes> MakeSeeds() {
     seeds["ts_odd_headers"] = Seed(1, 0, OddTs());
     seeds["ps_split_units"] = Seed(2, 2, SmallPs(true, false));
     seeds["ps_unaligned_other_streams"] = Seed(1, 3, SmallPs(false, true));
+    seeds["ps_unaligned_cut_small"] = Seed(0, 0, CutPs(5, 7, false));
+    seeds["ps_unaligned_timed_packets"] = Seed(1, 1, CutPs(60, 100, true));
     Bytes garbage = {0x12, 0x47, 0x00, 0x00, 0x01, 0x33, 0x00};
     seeds["garbage_then_ts"] = Seed(0, 0, Concat({garbage, SmallTs(false)}));
     seeds["garbage_then_ps"] = Seed(1, 0, Concat({garbage, SmallPs(true, false)}));

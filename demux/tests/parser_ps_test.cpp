@@ -194,4 +194,90 @@ TEST(ProgramStreamErrors, ResumeAtTheNextPackHeader) {
     }
 }
 
+// ---- packets cut anywhere, as program-stream muxers cut them ---------------------------------
+
+// Every access unit becomes one sample, timed by the packet it begins in, wherever the
+// packets cut it: inside a start code, between a slice header and its first byte, or with
+// several units in one packet.
+TEST(UnalignedProgramStream, EveryAccessUnitIsOneSampleWhereverPacketsCutIt) {
+    std::vector<Bytes> units = UnitsWithoutDelimiters(13);
+    for (size_t cbPayload : {1, 2, 3, 4, 5, 6, 7, 11, 50, 333, 2028}) {
+        for (bool bTimeEveryPacket : {false, true}) {
+            SCOPED_TRACE(testing::Message() << cbPayload << " " << bTimeEveryPacket);
+            std::vector<CutUnit> expected;
+            Bytes ps = CutIntoPackets(0xE0, units, cbPayload, bTimeEveryPacket, &expected);
+            DemuxHarness h;
+            EXPECT_EQ(h.Feed(ps, 5), S_OK);
+            h.Finish();
+            EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped, 0u);
+            ASSERT_EQ(h.m_Video.size(), expected.size());
+            for (size_t i = 0; i < expected.size(); i++) {
+                EXPECT_EQ(h.m_Video[i].data, expected[i].data) << i;
+                EXPECT_EQ(h.m_Video[i].bTime, expected[i].bTime) << i;
+                EXPECT_EQ(h.m_Video[i].rtStart, expected[i].rtTime) << i;
+            }
+        }
+    }
+}
+
+// Every ADTS frame arrives once and whole; a frame that begins a packet's first unit has its
+// time, the others the record's time moved on by whole frames.
+TEST(UnalignedProgramStream, EveryAdtsFrameArrivesOnceAndWhole) {
+    std::vector<Bytes> frames = VariedAdtsFrames(40);
+    const REFERENCE_TIME rtFrame = 213333;
+    for (size_t cbPayload : {1, 5, 6, 7, 8, 64, 300, 2028}) {
+        SCOPED_TRACE(cbPayload);
+        std::vector<CutUnit> expected;
+        Bytes ps = CutIntoPackets(0xC0, frames, cbPayload, false, &expected);
+        DemuxHarness h;
+        EXPECT_EQ(h.Feed(ps, 7), S_OK);
+        h.Finish();
+        EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped, 0u);
+        ASSERT_EQ(h.m_Audio.size(), expected.size());
+        REFERENCE_TIME rtNext = 0;
+        for (size_t i = 0; i < expected.size(); i++) {
+            EXPECT_EQ(h.m_Audio[i].data, Bytes(expected[i].data.begin() + 7, expected[i].data.end())) << i;
+            REFERENCE_TIME rt = expected[i].bTime ? expected[i].rtTime : rtNext;
+            EXPECT_EQ(h.m_Audio[i].rtStart, rt) << i;
+            rtNext = rt + rtFrame;
+        }
+    }
+}
+
+// Where the frame boundary is not known (the stream begins mid-frame, or a length is
+// damaged), a sync word counts only when the next frame's follows it in the packet, however
+// the input samples cut the packet; the bytes before the first trusted frame are dropped,
+// and no frame after it is lost or cut.
+TEST(UnalignedProgramStream, AudioResynchronisesOnASyncWordThatTheNextFrameConfirms) {
+    std::vector<Bytes> frames = VariedAdtsFrames(12);
+    // The tail of a frame, holding a sync word with a length that leads nowhere.
+    Bytes tail = {0x31, 0xFF, 0xF1, 0x4C, 0x80, 0x05, 0x1F, 0xFC, 0x32, 0x33};
+    Bytes damaged = frames[6];
+    damaged[4] = 0;
+    damaged[5] = 0x1F; // a length of 0: the rest of this frame is not a frame
+    Bytes es = Concat({tail, Concat(std::vector<Bytes>(frames.begin(), frames.begin() + 6)), damaged,
+                       Concat(std::vector<Bytes>(frames.begin() + 7, frames.end()))});
+    for (auto [cbPayload, cbChunk] : {std::pair<size_t, size_t>{100, 1}, {100, 4096}, {2028, 3}, {2028, 4096}}) {
+        SCOPED_TRACE(testing::Message() << cbPayload << " " << cbChunk);
+        Bytes ps;
+        for (size_t from = 0; from < es.size(); from += cbPayload) {
+            Bytes payload(es.begin() + static_cast<long>(from),
+                          es.begin() + static_cast<long>(std::min(es.size(), from + cbPayload)));
+            ps = Concat({ps, PackHeader(0, 0), Pes(PesHeader{0xC0, 2, 9000, 0, false}, payload)});
+        }
+        DemuxHarness h;
+        EXPECT_EQ(h.Feed(ps, cbChunk), S_OK);
+        h.Finish();
+        std::vector<Bytes> delivered;
+        for (const Delivered& d : h.m_Audio)
+            delivered.push_back(d.data);
+        std::vector<Bytes> expected;
+        for (size_t i = 0; i < frames.size(); i++) {
+            if (i != 6) expected.emplace_back(frames[i].begin() + 7, frames[i].end());
+        }
+        EXPECT_EQ(delivered, expected);
+        EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped, tail.size() + damaged.size());
+    }
+}
+
 } // namespace

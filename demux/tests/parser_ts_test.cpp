@@ -340,7 +340,7 @@ TEST(TransportStreamFlow, RunningFilterWaitsForTheConsumerInsteadOfLosingData) {
             HRESULT hr = h.m_pVideo->FillVideoSample(&sample);
             if (hr == S_OK) {
                 delivered.push_back({Bytes(sample.m_Buffer.begin(), sample.m_Buffer.begin() + sample.lActual),
-                                     sample.rtStart, sample.llMediaStart, sample.llMediaStop, sample.bSync});
+                                     sample.rtStart, sample.llMediaStart, sample.llMediaStop, sample.bSync, sample.bTime});
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             } else if (bProducerDone) {
                 break;
