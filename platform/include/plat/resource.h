@@ -18,8 +18,6 @@
 
 #include "plat/ui.h"
 
-#include <dlfcn.h>
-
 // One control of a dialog template.
 struct DLGITEMRES {
     LPCWSTR className; // u"BUTTON", u"STATIC", u"EDIT", u"COMBOBOX"
@@ -68,15 +66,16 @@ struct RESOURCETABLE {
 YRA_PLATFORM_API void YraRegisterResources(HINSTANCE hModule, const RESOURCETABLE* table);
 YRA_PLATFORM_API void YraUnregisterResources(HINSTANCE hModule);
 
-// Registers a module's table for as long as the module is loaded. The handle is the load
-// address of the object that holds the registration, as the component runtime reports it.
+// Registers a module's table for as long as the module is loaded, under the handle the loader
+// gives the module that holds the registration.
 #define YRA_REGISTER_RESOURCES(table)                                                                        \
     namespace {                                                                                              \
     struct YraResourceRegistration {                                                                         \
         HINSTANCE module = nullptr;                                                                          \
         YraResourceRegistration() {                                                                          \
-            Dl_info info{};                                                                                  \
-            if (dladdr(this, &info)) module = static_cast<HINSTANCE>(info.dli_fbase);                        \
+            GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |                                      \
+                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,                             \
+                               reinterpret_cast<LPCWSTR>(this), &module);                                    \
             YraRegisterResources(module, &(table));                                                          \
         }                                                                                                    \
         ~YraResourceRegistration() { YraUnregisterResources(module); }                                       \

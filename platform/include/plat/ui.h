@@ -3,7 +3,7 @@
 // Names and numeric values are the platform's. Everything here runs on the GUI thread.
 #pragma once
 
-#include "plat/com.h"
+#include "plat/kernel.h"
 
 using WPARAM = UINT_PTR;
 using LPARAM = LONG_PTR;
@@ -583,7 +583,6 @@ YRA_PLATFORM_API BOOL DeleteObject(HGDIOBJ ho);
 YRA_PLATFORM_API HICON LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 YRA_PLATFORM_API BOOL DestroyIcon(HICON hIcon);
 YRA_PLATFORM_API int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
-YRA_PLATFORM_API HMODULE GetModuleHandleW(LPCWSTR lpModuleName);
 
 YRA_PLATFORM_API int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 YRA_PLATFORM_API BOOL GetSaveFileNameW(LPOPENFILENAMEW lpofn);
