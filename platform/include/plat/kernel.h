@@ -4,6 +4,8 @@
 
 #include "plat/com.h"
 
+#define MAX_PATH 260
+
 #define ERROR_INVALID_ADDRESS 487L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 

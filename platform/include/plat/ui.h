@@ -556,6 +556,14 @@ YRA_PLATFORM_API BOOL InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase)
 YRA_PLATFORM_API BOOL UpdateWindow(HWND hWnd);
 YRA_PLATFORM_API HWND GetDesktopWindow();
 YRA_PLATFORM_API HWND GetParent(HWND hWnd);
+#define GW_HWNDFIRST 0
+#define GW_HWNDLAST 1
+#define GW_HWNDNEXT 2
+#define GW_HWNDPREV 3
+#define GW_OWNER 4
+#define GW_CHILD 5
+// Siblings and children in creation order (the platform's z-order of a dialog's controls).
+YRA_PLATFORM_API HWND GetWindow(HWND hWnd, UINT uCmd);
 YRA_PLATFORM_API HWND SetFocus(HWND hWnd);
 YRA_PLATFORM_API HWND GetFocus();
 YRA_PLATFORM_API HWND GetActiveWindow();
