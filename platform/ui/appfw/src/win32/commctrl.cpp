@@ -18,7 +18,8 @@ using InitExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
 InitExFn LoadInitEx() {
     HMODULE hModule = ::LoadLibraryW(L"comctl32.dll");
     if (!hModule) return nullptr;
-    return reinterpret_cast<InitExFn>(reinterpret_cast<void*>(::GetProcAddress(hModule, "InitCommonControlsEx")));
+    return reinterpret_cast<InitExFn>(
+        reinterpret_cast<void*>(::GetProcAddress(hModule, "InitCommonControlsEx")));
 }
 
 } // namespace
