@@ -2,7 +2,6 @@
 #include "appfw/app.h"
 #include "appfw/controls.h"
 
-
 namespace {
 
 CWinApp* g_pApp = nullptr;

@@ -321,7 +321,8 @@ TEST_F(AppFramework, RadioExchangeCoversTheButtonsOfOneGroup) {
 
     dlg.m_nChoice = -1;
     test::OnNextModal([&](HWND hwnd) {
-        for (int id : {IDC_50HZ, IDC_60HZ, IDC_OUTDOOR}) EXPECT_EQ(IsDlgButtonChecked(hwnd, id), BST_UNCHECKED);
+        for (int id : {IDC_50HZ, IDC_60HZ, IDC_OUTDOOR})
+            EXPECT_EQ(IsDlgButtonChecked(hwnd, id), BST_UNCHECKED);
         EXPECT_TRUE(test::PressEnter(hwnd));
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
