@@ -31,4 +31,8 @@ if(YRA_BUILD_TESTS AND NOT TARGET yra_test_main)
   find_package(GTest REQUIRED)
   add_library(yra_test_main STATIC ${CMAKE_CURRENT_LIST_DIR}/../tests/support/test_main.cpp)
   target_link_libraries(yra_test_main PUBLIC GTest::gmock GTest::gtest)
+  # Compares a module's resource script with the resource table it registers with the host.
+  add_library(yra_test_rc_script STATIC ${CMAKE_CURRENT_LIST_DIR}/../tests/support/rc_script.cpp)
+  target_include_directories(yra_test_rc_script PUBLIC ${CMAKE_CURRENT_LIST_DIR}/..)
+  target_link_libraries(yra_test_rc_script PUBLIC yra_platform_headers PRIVATE yrahost)
 endif()

@@ -1,6 +1,7 @@
 #include "framework/classfactory.h"
 
-#include <dlfcn.h>
+#include "plat/kernel.h"
+
 #include <new>
 
 HINSTANCE g_hInst = nullptr;
@@ -86,11 +87,14 @@ void CallInitHooks(BOOL bLoading) {
     }
 }
 
-// The module's load notification: a module handle is the module's load address, as on the
-// platform, so resources and paths can be found from it.
+// The module's load notification. The handle is the one the loader gives the module that holds
+// this code, so resources and the module's path can be found from it.
 __attribute__((constructor)) void OnModuleLoad() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&DllGetClassObject), &info)) g_hInst = static_cast<HINSTANCE>(info.dli_fbase);
+    HMODULE hModule = nullptr;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(&DllGetClassObject), &hModule))
+        g_hInst = hModule;
     g_amPlatform = VER_PLATFORM_WIN32_NT;
     CallInitHooks(TRUE);
 }

@@ -1,9 +1,9 @@
 #include "framework/memalloc.h"
 
 #include "plat/com.h"
+#include "plat/kernel.h"
 
 #include <new>
-#include <sys/mman.h>
 
 CMemAllocator::CMemAllocator(LPCWSTR pName, LPUNKNOWN pUnk, HRESULT* phr, BOOL bEnableReleaseCallback)
     : CUnknown(pName, pUnk, phr), m_fEnableReleaseCallback(bEnableReleaseCallback) {}
@@ -209,11 +209,15 @@ HRESULT CMemAllocator::Alloc() {
     const int64_t total = slot * m_lCount;
     if (total > 0x7FFFFFFF) return E_OUTOFMEMORY;
 
-    // Anonymous mappings are page aligned and committed on first touch.
-    void* pBlock = mmap(nullptr, static_cast<size_t>(total), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pBlock == MAP_FAILED) return E_OUTOFMEMORY;
-    m_pBuffer = static_cast<LPBYTE>(pBlock);
-    m_cbBlock = static_cast<size_t>(total);
+    // The block starts on the allocation granularity, which every accepted power-of-two
+    // alignment divides; any other alignment gets room to move the first buffer onto it.
+    const int64_t lead = (kAllocationGranularity % m_lAlignment == 0) ? 0 : m_lAlignment - 1;
+    m_pBlock =
+        VirtualAlloc(nullptr, static_cast<SIZE_T>(total + lead), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!m_pBlock) return E_OUTOFMEMORY;
+    const auto uBlock = reinterpret_cast<uintptr_t>(m_pBlock);
+    const auto uAlign = static_cast<uintptr_t>(m_lAlignment);
+    m_pBuffer = static_cast<LPBYTE>(m_pBlock) + (uAlign - uBlock % uAlign) % uAlign;
 
     for (LONG i = 0; i < m_lCount; ++i) {
         HRESULT hr = S_OK;
@@ -239,10 +243,10 @@ void CMemAllocator::ReallyFree() {
     }
     m_lFreeCount = 0;
     m_lAllocated = 0;
-    if (m_pBuffer) {
-        munmap(m_pBuffer, m_cbBlock);
+    if (m_pBlock) {
+        VirtualFree(m_pBlock, 0, MEM_RELEASE);
+        m_pBlock = nullptr;
         m_pBuffer = nullptr;
-        m_cbBlock = 0;
     }
 }
 

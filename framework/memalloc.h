@@ -58,8 +58,8 @@ protected:
     IMemAllocatorNotifyCallbackTemp* m_pNotify = nullptr;
     BOOL m_fEnableReleaseCallback;
     LONG m_lAllocated = 0;
-    LPBYTE m_pBuffer = nullptr;
-    size_t m_cbBlock = 0;
+    LPVOID m_pBlock = nullptr;  // as reserved; released whole
+    LPBYTE m_pBuffer = nullptr; // the block's first byte on the alignment
 };
 
 // The platform's standard memory allocator, made by class id.

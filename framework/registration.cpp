@@ -1,11 +1,9 @@
 #include "framework/registration.h"
 
 #include "plat/com.h"
+#include "plat/kernel.h"
 #include "plat/registry.h"
 
-#include <dlfcn.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <string>
 
 namespace {
@@ -31,33 +29,29 @@ HRESULT SetStringValue(HKEY hKey, LPCWSTR pszName, LPCWSTR pszText) {
     return HRESULT_FROM_WIN32(lErr);
 }
 
-void AppendUtf8AsWide(const char* psz, std::u16string& out) {
-    // The loader names files in UTF-8; registry values are UTF-16.
-    const auto* p = reinterpret_cast<const unsigned char*>(psz);
-    while (*p) {
-        char32_t c = *p++;
-        int nMore = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        c &= nMore ? (0x3F >> nMore) : 0x7F;
-        for (; nMore && (*p & 0xC0) == 0x80; --nMore) c = (c << 6) | (*p++ & 0x3F);
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
+// The full path of this module, as the loader names it. Paths may be longer than the classic
+// limit, so the buffer grows up to the platform's longest path.
+HRESULT GetModulePath(std::u16string& strPath) {
+    constexpr DWORD kLongestPath = 32768;
+    if (!g_hInst) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    for (DWORD cch = 260;; cch *= 2) {
+        strPath.assign(cch, u'\0');
+        SetLastError(ERROR_SUCCESS);
+        DWORD n = GetModuleFileNameW(g_hInst, strPath.data(), cch);
+        if (n == 0) {
+            DWORD dwErr = GetLastError();
+            strPath.clear();
+            return dwErr != ERROR_SUCCESS ? HRESULT_FROM_WIN32(dwErr) : E_FAIL;
+        }
+        if (n < cch) {
+            strPath.resize(n);
+            return S_OK;
+        }
+        if (cch >= kLongestPath) {
+            strPath.clear();
+            return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
         }
     }
-}
-
-// The full path of this module, found from its handle (its load address).
-HRESULT GetModulePath(std::u16string& strPath) {
-    Dl_info info{};
-    if (!g_hInst || !dladdr(g_hInst, &info) || !info.dli_fname || !*info.dli_fname)
-        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-    char achFull[PATH_MAX];
-    const char* pszPath = realpath(info.dli_fname, achFull) ? achFull : info.dli_fname;
-    strPath.clear();
-    AppendUtf8AsWide(pszPath, strPath);
-    return S_OK;
 }
 
 HRESULT RegisterServerEntry(const FactoryTemplate& t, LPCWSTR pszModulePath) {

@@ -150,6 +150,38 @@ TEST(MemAllocatorCommit, BuffersAreAlignedSlotsOfOnePageAlignedBlock) {
     a.alloc->Decommit();
 }
 
+// Every alignment that is accepted is given, up to the granularity. Several allocators are
+// committed at once so that a block that happened to land on the alignment cannot hide a fault.
+TEST(MemAllocatorCommit, EveryAcceptedAlignmentIsGiven) {
+    struct Case {
+        LONG align, prefix;
+    };
+    for (Case c : {Case{0x2000, 0}, Case{0x8000, 32}, Case{0x10000, 0}, Case{0x10000, 100}, Case{24, 8}}) {
+        Allocator a[6];
+        IMediaSample* s[6][2] = {};
+        for (int k = 0; k < 6; ++k) {
+            ALLOCATOR_PROPERTIES actual{};
+            ASSERT_EQ(a[k].Set(2, 5000, c.align, c.prefix, &actual), S_OK);
+            ASSERT_EQ(actual.cbAlign, c.align);
+            ASSERT_EQ(a[k].alloc->Commit(), S_OK);
+            for (IMediaSample*& x : s[k]) {
+                x = a[k].Get();
+                ASSERT_NE(x, nullptr);
+                BYTE* p = nullptr;
+                x->GetPointer(&p);
+                EXPECT_EQ(reinterpret_cast<uintptr_t>(p - c.prefix) % static_cast<uintptr_t>(c.align), 0u)
+                    << "alignment " << c.align << ", prefix " << c.prefix;
+                p[x->GetSize() - 1] = 0xAB; // the whole buffer lies in the block
+            }
+        }
+        for (auto& pair : s)
+            for (IMediaSample* x : pair)
+                x->Release();
+        for (Allocator& x : a)
+            x.alloc->Decommit();
+    }
+}
+
 TEST(MemAllocatorFreeList, MostRecentlyReturnedBufferIsHandedOutNext) {
     Allocator a;
     ASSERT_EQ(a.Set(3, 64), S_OK);

@@ -5,9 +5,12 @@
 #include "host/filter_registry.h"
 #include "host/registry_store.h"
 #include "host/utf.h"
+#include "plat/kernel.h"
 #include "platform/registry/tests/scoped_root.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -328,6 +331,40 @@ TEST_F(Registration, RegistryFailureStopsRegistrationAndIsReturned) {
     std::ofstream(host::RegistryHivePath(HKEY_CLASSES_ROOT)) << "not a hive\n";
     EXPECT_EQ(Call(m_h1, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_BADDB));
     EXPECT_EQ(Call(m_h2, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_BADDB));
+}
+
+// The module's path reaches the registry exactly as the loader names it; a path whose bytes
+// are not UTF-8 has no UTF-16 form and is refused before anything is written.
+TEST(ModulePathRegistration, PathIsWrittenExactlyOrRefused) {
+    ScopedHostRoot root;
+    struct Case {
+        const char* dir;
+        HRESULT expected;
+    };
+    for (Case c : {Case{"caf\xC3\xA9 \xF0\x9D\x84\x9E", S_OK},
+                   Case{"caf\xE9", HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION)},
+                   Case{"over\xC0\xAFlong", HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION)}}) {
+        const std::filesystem::path dir = std::filesystem::path(root.Path()) / c.dir;
+        std::filesystem::create_directories(dir);
+        const std::filesystem::path copy = dir / "module.so";
+        std::filesystem::copy_file(kModule, copy);
+        void* h = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(h, nullptr) << dlerror();
+        auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(h, "DllRegisterServer"));
+        ASSERT_NE(fn, nullptr);
+        EXPECT_EQ(fn(), c.expected) << c.dir;
+        if (c.expected == S_OK) {
+            Lines entries = ClassesRoot();
+            const std::string value =
+                "CLSID\\" + Text(CLSID_TestFilter) + "\\InprocServer32:@=" + RealPath(copy.c_str());
+            EXPECT_NE(std::find(entries.begin(), entries.end(), value), entries.end()) << c.dir;
+            auto unregister = reinterpret_cast<HRESULT (*)()>(dlsym(h, "DllUnregisterServer"));
+            EXPECT_EQ(unregister(), S_OK);
+        }
+        for (const std::string& entry : ClassesRoot())
+            EXPECT_EQ(entry.find("InprocServer32"), std::string::npos) << c.dir << ": " << entry;
+        dlclose(h);
+    }
 }
 
 TEST_F(Registration, LeavesTheCallersInitialisationAsItWas) {

@@ -8,9 +8,7 @@ YRA_DEFINE_GUID(CLSID_VideoControlPage, 0xACD9F33F, 0x2640, 0x41C8, 0xA3, 0x2F, 
 // {823FD921-7263-4C07-9634-FC02F48DFE4B}
 YRA_DEFINE_GUID(CLSID_PowerLinePage, 0x823FD921, 0x7263, 0x4C07, 0x96, 0x34, 0xFC, 0x02, 0xF4, 0x8D, 0xFE, 0x4B);
 
-// Every page's title string and dialog template.
-#define IDS_TITLE 1
-#define IDD_PROPPAGE 100
+#include "pages/common/pageres.h"
 
 // The name of the server, its class and its page key.
 #define PAGE_SERVER_NAME u"Marnex KSProxy Extension Property Page"

@@ -1,6 +1,7 @@
 #include "host/result_names.h"
 
 #include "plat/com.h"
+#include "plat/kernel.h"
 #include "plat/media.h"
 #include "plat/registry.h"
 
@@ -45,6 +46,7 @@ constexpr Named kWin32[] = {
     NAME(ERROR_NO_MORE_ITEMS), NAME(ERROR_BADDB), NAME(ERROR_BADKEY), NAME(ERROR_CANTOPEN), NAME(ERROR_CANTREAD),
     NAME(ERROR_CANTWRITE), NAME(ERROR_KEY_DELETED), NAME(ERROR_KEY_HAS_CHILDREN), NAME(ERROR_NOT_FOUND),
     NAME(ERROR_SET_NOT_FOUND),
+    NAME(ERROR_INVALID_ADDRESS), NAME(ERROR_NO_UNICODE_TRANSLATION),
 };
 
 #undef NAME

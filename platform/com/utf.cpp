@@ -34,10 +34,11 @@ void AppendUtf16(std::u16string& out, char32_t c) {
 }
 
 // Decodes one UTF-8 sequence at s[i]; advances i. Overlong forms, surrogates and values past
-// U+10FFFF are malformed.
-char32_t DecodeUtf8(std::string_view s, size_t& i) {
+// U+10FFFF are malformed: they give U+FFFD and clear `valid`.
+char32_t DecodeUtf8(std::string_view s, size_t& i, bool& valid) {
     auto b0 = static_cast<unsigned char>(s[i++]);
     if (b0 < 0x80) return b0;
+    valid = false;
     int extra = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC0 ? 1 : -1;
     if (extra < 0 || b0 > 0xF4) return kReplacement;
     char32_t c = b0 & (0x3F >> extra);
@@ -50,6 +51,7 @@ char32_t DecodeUtf8(std::string_view s, size_t& i) {
     }
     static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
     if (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return kReplacement;
+    valid = true;
     return c;
 }
 
@@ -74,8 +76,25 @@ std::string Utf8FromWide(std::u16string_view wide) {
 std::u16string WideFromUtf8(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();) AppendUtf16(out, DecodeUtf8(utf8, i));
+    bool valid = true;
+    for (size_t i = 0; i < utf8.size();)
+        AppendUtf16(out, DecodeUtf8(utf8, i, valid));
     return out;
+}
+
+bool WideFromValidUtf8(std::string_view utf8, std::u16string& out) {
+    out.clear();
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        bool valid = true;
+        char32_t c = DecodeUtf8(utf8, i, valid);
+        if (!valid) {
+            out.clear();
+            return false;
+        }
+        AppendUtf16(out, c);
+    }
+    return true;
 }
 
 } // namespace host

@@ -13,6 +13,8 @@
 
 #include "host/ui_core.h"
 
+struct RESOURCETABLE;
+
 namespace host::ui::test {
 
 // Starts afresh with the headless driver: no windows, no logs, no scripts, default policies.
@@ -52,6 +54,8 @@ HWND Item(HWND dlg, int id);
 // The first child (searching the whole subtree) of this kind with this text; kind optional.
 HWND FindChild(HWND parent, std::u16string_view text);
 std::vector<HWND> Children(HWND parent, Kind kind);
+// The resource table a module registered (null for none), to compare with its resource script.
+const RESOURCETABLE* ModuleResources(HINSTANCE module);
 // The newest visible top-level window with this caption (any caption when empty).
 HWND FindTopLevel(std::u16string_view caption = {});
 

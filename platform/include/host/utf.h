@@ -9,5 +9,8 @@ namespace host {
 
 std::string Utf8FromWide(std::u16string_view wide);
 std::u16string WideFromUtf8(std::string_view utf8);
+// For names that must survive the trip unchanged: false (and `out` empty) when any byte
+// sequence is not UTF-8.
+bool WideFromValidUtf8(std::string_view utf8, std::u16string& out);
 
 } // namespace host

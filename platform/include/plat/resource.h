@@ -18,8 +18,6 @@
 
 #include "plat/ui.h"
 
-#include <dlfcn.h>
-
 // One control of a dialog template.
 struct DLGITEMRES {
     LPCWSTR className; // u"BUTTON", u"STATIC", u"EDIT", u"COMBOBOX"
@@ -90,15 +88,16 @@ YRA_PLATFORM_API const VERSIONINFORES* YraFindVersionInfo(HINSTANCE hModule);
 // The value filed under key in a version record's string table, or none.
 YRA_PLATFORM_API LPCWSTR YraVersionString(const VERSIONINFORES* pInfo, LPCWSTR key);
 
-// Registers a module's table for as long as the module is loaded. The handle is the load
-// address of the object that holds the registration, as the component runtime reports it.
+// Registers a module's table for as long as the module is loaded, under the handle the loader
+// gives the module that holds the registration.
 #define YRA_REGISTER_RESOURCES(table)                                                                        \
     namespace {                                                                                              \
     struct YraResourceRegistration {                                                                         \
         HINSTANCE module = nullptr;                                                                          \
         YraResourceRegistration() {                                                                          \
-            Dl_info info{};                                                                                  \
-            if (dladdr(this, &info)) module = static_cast<HINSTANCE>(info.dli_fbase);                        \
+            GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |                                      \
+                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,                             \
+                               reinterpret_cast<LPCWSTR>(this), &module);                                    \
             YraRegisterResources(module, &(table));                                                          \
         }                                                                                                    \
         ~YraResourceRegistration() { YraUnregisterResources(module); }                                       \

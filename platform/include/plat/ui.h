@@ -3,7 +3,7 @@
 // Names and numeric values are the platform's. Everything here runs on the GUI thread.
 #pragma once
 
-#include "plat/com.h"
+#include "plat/kernel.h"
 
 using WPARAM = UINT_PTR;
 using LPARAM = LONG_PTR;
@@ -556,6 +556,14 @@ YRA_PLATFORM_API BOOL InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase)
 YRA_PLATFORM_API BOOL UpdateWindow(HWND hWnd);
 YRA_PLATFORM_API HWND GetDesktopWindow();
 YRA_PLATFORM_API HWND GetParent(HWND hWnd);
+#define GW_HWNDFIRST 0
+#define GW_HWNDLAST 1
+#define GW_HWNDNEXT 2
+#define GW_HWNDPREV 3
+#define GW_OWNER 4
+#define GW_CHILD 5
+// Siblings and children in creation order (the platform's z-order of a dialog's controls).
+YRA_PLATFORM_API HWND GetWindow(HWND hWnd, UINT uCmd);
 YRA_PLATFORM_API HWND SetFocus(HWND hWnd);
 YRA_PLATFORM_API HWND GetFocus();
 YRA_PLATFORM_API HWND GetActiveWindow();
@@ -583,7 +591,6 @@ YRA_PLATFORM_API BOOL DeleteObject(HGDIOBJ ho);
 YRA_PLATFORM_API HICON LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 YRA_PLATFORM_API BOOL DestroyIcon(HICON hIcon);
 YRA_PLATFORM_API int LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax);
-YRA_PLATFORM_API HMODULE GetModuleHandleW(LPCWSTR lpModuleName);
 
 YRA_PLATFORM_API int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 YRA_PLATFORM_API BOOL GetSaveFileNameW(LPOPENFILENAMEW lpofn);

@@ -75,6 +75,12 @@ struct VARIANT {
         BSTR bstrVal;
         IUnknown* punkVal;
         IDispatch* pdispVal;
+        // The largest member: with it the record has the platform's size (24 bytes), so a
+        // callee of the platform that fills a VARIANT never writes past ours.
+        struct {
+            PVOID pvRecord;
+            struct IRecordInfo* pRecInfo;
+        } brecVal;
     };
 };
 using VARIANTARG = VARIANT;

@@ -472,6 +472,31 @@ HWND GetParent(HWND hWnd) {
     return (w->style & WS_CHILD) ? w->parent : w->owner;
 }
 
+HWND GetWindow(HWND hWnd, UINT uCmd) {
+    auto lock = Locked();
+    Window* w = FindLocked(hWnd);
+    if (!w) return nullptr;
+    if (uCmd == GW_OWNER) return w->owner;
+    if (uCmd == GW_CHILD) return w->children.empty() ? nullptr : w->children.front();
+    Window* parent = FindLocked(w->parent ? w->parent : S().desktop);
+    if (!parent) return nullptr;
+    const std::vector<HWND>& siblings = parent->children;
+    auto it = std::find(siblings.begin(), siblings.end(), hWnd);
+    if (it == siblings.end()) return nullptr;
+    switch (uCmd) {
+    case GW_HWNDFIRST:
+        return siblings.front();
+    case GW_HWNDLAST:
+        return siblings.back();
+    case GW_HWNDNEXT:
+        return it + 1 == siblings.end() ? nullptr : *(it + 1);
+    case GW_HWNDPREV:
+        return it == siblings.begin() ? nullptr : *(it - 1);
+    default:
+        return nullptr;
+    }
+}
+
 HWND SetFocus(HWND hWnd) {
     if (hWnd) {
         auto lock = Locked();

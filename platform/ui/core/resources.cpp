@@ -61,6 +61,13 @@ const RESOURCETABLE* TableOf(HINSTANCE instance) {
 
 } // namespace
 
+namespace test {
+const RESOURCETABLE* ModuleResources(HINSTANCE module) {
+    auto lock = Locked();
+    return TableOf(module);
+}
+} // namespace test
+
 const DLGTEMPLATERES* FindDialogTemplate(HINSTANCE instance, LPCWSTR name) {
     if (!name || !IS_INTRESOURCE(name)) return nullptr;
     int id = LOWORD(reinterpret_cast<ULONG_PTR>(name));

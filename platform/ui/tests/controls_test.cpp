@@ -57,6 +57,21 @@ TEST_F(UiTest, AutomaticRadioButtonsUncheckTheirGroupIncludingDisabledOnes) {
     EXPECT_EQ(Commands().size(), 3u);
 }
 
+TEST_F(UiTest, WindowsAreWalkedInTemplateOrder) {
+    HWND dlg = OpenEveryControl();
+    ASSERT_TRUE(dlg);
+    HWND group = GetDlgItem(dlg, IDC_GROUP), cancel = GetDlgItem(dlg, IDCANCEL);
+    EXPECT_EQ(GetWindow(dlg, GW_CHILD), group);
+    EXPECT_EQ(GetWindow(group, GW_HWNDPREV), nullptr);
+    EXPECT_EQ(GetWindow(GetDlgItem(dlg, IDC_50HZ), GW_HWNDNEXT), GetDlgItem(dlg, IDC_60HZ));
+    EXPECT_EQ(GetWindow(GetDlgItem(dlg, IDC_OTHER), GW_HWNDPREV), GetDlgItem(dlg, IDC_OUTDOOR));
+    EXPECT_EQ(GetWindow(cancel, GW_HWNDNEXT), nullptr);
+    EXPECT_EQ(GetWindow(GetDlgItem(dlg, IDC_NAME), GW_HWNDFIRST), group);
+    EXPECT_EQ(GetWindow(group, GW_HWNDLAST), cancel);
+    EXPECT_EQ(GetWindow(cancel, GW_CHILD), nullptr);
+    EXPECT_EQ(GetWindow(nullptr, GW_HWNDNEXT), nullptr);
+}
+
 TEST_F(UiTest, EditTextSetByProgramNotifiesAndIsCutByTheBuffer) {
     HWND dlg = OpenEveryControl();
     HWND edit = GetDlgItem(dlg, IDC_NAME);

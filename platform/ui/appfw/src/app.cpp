@@ -2,22 +2,18 @@
 #include "appfw/app.h"
 #include "appfw/controls.h"
 
-#include <unistd.h>
-
-#include <climits>
-
 namespace {
 
 CWinApp* g_pApp = nullptr;
 HINSTANCE g_hResource = nullptr;
 
+// The program's file name without its folder, as the loader names the program.
 std::u16string ExecutableName() {
-    char path[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (n <= 0) return u"";
-    std::string s(path, static_cast<size_t>(n));
-    s = s.substr(s.find_last_of('/') + 1);
-    return std::u16string(s.begin(), s.end());
+    WCHAR achPath[MAX_PATH];
+    DWORD n = ::GetModuleFileNameW(nullptr, achPath, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return u"";
+    std::u16string path(achPath, n);
+    return path.substr(path.find_last_of(u"\\/") + 1);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // CCmdTarget and CWnd: message maps, window wrappers, data exchange.
 #include "appfw/app.h"
 #include "handles.h"
-#include "host/ui_core.h"
 
 #include <memory>
 
@@ -337,12 +336,10 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value) {
     // the index of the checked button, -1 for none.
     HWND first = pDX->PrepareCtrl(nIDC);
     if (!first) return;
-    std::vector<HWND> group;
-    for (HWND h : host::ui::ChildWindows(pDX->m_pDlgWnd->m_hWnd)) {
-        if (group.empty() && h != first) continue;
-        if (!group.empty() && (::GetWindowLongW(h, GWL_STYLE) & WS_GROUP)) break;
+    std::vector<HWND> group{first};
+    for (HWND h = ::GetWindow(first, GW_HWNDNEXT); h && !(::GetWindowLongW(h, GWL_STYLE) & WS_GROUP);
+         h = ::GetWindow(h, GW_HWNDNEXT))
         group.push_back(h);
-    }
     if (pDX->m_bSaveAndValidate) {
         value = -1;
         for (size_t i = 0; i < group.size(); ++i)

@@ -334,6 +334,42 @@ TEST_F(AppFramework, DataExchangeLoadsControlsAndSavesThemOnOK) {
     }
 }
 
+class CRadioDlg : public CDialog {
+public:
+    CRadioDlg() : CDialog(IDD_RADIOS) {}
+    int m_nChoice = 1;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override {
+        CDialog::DoDataExchange(pDX);
+        DDX_Radio(pDX, IDC_50HZ, m_nChoice);
+    }
+};
+
+// The group runs from the named button to the next one that starts a group.
+TEST_F(AppFramework, RadioExchangeCoversTheButtonsOfOneGroup) {
+    CRadioDlg dlg;
+    test::OnNextModal([&](HWND hwnd) {
+        EXPECT_EQ(IsDlgButtonChecked(hwnd, IDC_50HZ), BST_UNCHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(hwnd, IDC_60HZ), BST_CHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(hwnd, IDC_OUTDOOR), BST_UNCHECKED);
+        CheckDlgButton(hwnd, IDC_OTHER, BST_CHECKED);
+        EXPECT_TRUE(test::Click(hwnd, IDC_OUTDOOR));
+        EXPECT_TRUE(test::PressEnter(hwnd));
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.m_nChoice, 2); // "Other", in a group of its own, is not counted
+
+    dlg.m_nChoice = -1;
+    test::OnNextModal([&](HWND hwnd) {
+        for (int id : {IDC_50HZ, IDC_60HZ, IDC_OUTDOOR})
+            EXPECT_EQ(IsDlgButtonChecked(hwnd, id), BST_UNCHECKED);
+        EXPECT_TRUE(test::PressEnter(hwnd));
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.m_nChoice, -1);
+}
+
 TEST_F(AppFramework, PaintDrawsTheIconCentredOnlyWhenMinimised) {
     CMainDlg dlg;
     dlg.m_hIcon = theApp.LoadIcon(IDR_MAINFRAME);

@@ -2,10 +2,8 @@
 // object derived from CWinApp, statically; the framework's entry point runs it.
 #pragma once
 
+#include "appfw/resids.h"
 #include "appfw/wnd.h"
-
-#define ID_HELP 0xE146
-#define AFX_IDS_APP_TITLE 0xE000
 
 class CWinApp : public CCmdTarget {
 public:
