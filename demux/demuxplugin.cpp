@@ -1,9 +1,7 @@
-// The plug-in's class table, its filter registration data, its registration entry points and its
-// version record.
+// The plug-in's class table, its filter registration data and its registration entry points.
 #include "demux/demuxfilter.h"
 #include "demux/mediatypes.h"
 #include "framework/registration.h"
-#include "plat/resource.h"
 
 namespace {
 
@@ -36,25 +34,3 @@ const int g_cTemplates = ARRAYSIZE(g_FactoryTemplates);
 HRESULT DllRegisterServer() { return RegisterFiltersWithMapper(TRUE); }
 
 HRESULT DllUnregisterServer() { return RegisterFiltersWithMapper(FALSE); }
-
-namespace {
-
-const VERSIONSTRINGRES kVersionStrings[] = {
-    {u"FileDescription", u"VEL DualFmt Demux"},
-    {u"ProductName", u"VEL DualFmt Demux"},
-    {u"ActiveMovie", u"VEL DualFmt Demux"},
-    {u"OLESelfRegister", u"AM20"},
-    {u"InternalName", u"VELDualFmtDemux.ax"},
-    {u"OriginalFilename", u"VELDualFmtDemux.ax"},
-    {u"FileVersion", u"1, 0, 1, 3"},
-    {u"ProductVersion", u"1, 0, 1, 3"},
-};
-
-const VERSIONINFORES kVersion = {{1, 0, 1, 3}, {1, 0, 1, 3}, kVersionStrings, ARRAYSIZE(kVersionStrings)};
-
-// The module has no dialogs, strings or icons: only its version record.
-const RESOURCETABLE kResources = {nullptr, 0, nullptr, 0, nullptr, 0, &kVersion};
-
-} // namespace
-
-YRA_REGISTER_RESOURCES(kResources)
