@@ -43,6 +43,15 @@ foreach(display "" ":1999")
 endforeach()
 expect("yra-propsheet: no display (cannot connect to the X server DISPLAY=:1999)")
 
+# A name that is not UTF-8 is written as given, byte for byte.
+string(ASCII 253 byte)
+set(odd "${ROOT}/sheet-${byte}.png")
+run(0 ${PROPSHEET} --screenshot ${odd})
+if(NOT EXISTS "${odd}")
+  file(GLOB made ${ROOT}/sheet-*)
+  message(FATAL_ERROR "the picture was not written under its name as given; found: ${made}")
+endif()
+
 if(EXISTS /dev/full)
   run(1 ${PROPSHEET} --screenshot /dev/full)
   expect("could not write /dev/full")
