@@ -28,8 +28,9 @@ bool ChooseDisplay() {
     // Qt itself would abort without a display, or with one named that is not there; say what
     // to do instead.
     if (std::string problem = host::ui::DisplayProblem(); !problem.empty()) {
-        std::fprintf(stderr, "YRA_HD_Capture_AP: no display: set DISPLAY, or use yra-capture for headless "
-                             "recording (%s)\n",
+        std::fprintf(stderr,
+                     "YRA_HD_Capture_AP: no display: set DISPLAY, or use yra-capture for headless "
+                     "recording (%s)\n",
                      problem.c_str());
         return false;
     }

@@ -26,11 +26,13 @@ TEST(Program, WithoutADisplayItSaysWhatToDo) {
 TEST(Program, WithADisplayThatIsNotThereItSaysSo) {
     for (const char* ui : {"", "YRA_UI=qt"}) {
         SCOPED_TRACE(ui);
-        auto r = e2e::RunCommand(std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u YRA_UI DISPLAY=:1999 ") + ui +
-                                 " " + Program());
+        auto r = e2e::RunCommand(
+            std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u YRA_UI DISPLAY=:1999 ") + ui + " " +
+            Program());
         EXPECT_EQ(r.status, 2);
-        EXPECT_THAT(r.err, HasSubstr("no display: set DISPLAY, or use yra-capture for headless recording (cannot "
-                                     "connect to the X server DISPLAY=:1999)"));
+        EXPECT_THAT(r.err,
+                    HasSubstr("no display: set DISPLAY, or use yra-capture for headless recording (cannot "
+                              "connect to the X server DISPLAY=:1999)"));
     }
 }
 

@@ -159,8 +159,10 @@ bool ApplySettings(HWND dlg, const SettingsRequest& request) {
         if (!host::ui::IsModalEnded(settings)) {
             ok = false;
             const bool boxed = BoxesShown() > boxesBefore;
-            std::fprintf(stderr, "yra-capture: row %d: the encode settings dialog refused OK%s%s%s; nothing was written\n",
-                         request.row, boxed ? " (\"" : "", boxed ? LastBoxText().c_str() : "", boxed ? "\")" : "");
+            std::fprintf(
+                stderr,
+                "yra-capture: row %d: the encode settings dialog refused OK%s%s%s; nothing was written\n",
+                request.row, boxed ? " (\"" : "", boxed ? LastBoxText().c_str() : "", boxed ? "\")" : "");
             uitest::Click(settings, IDCANCEL);
         }
     });
@@ -210,7 +212,8 @@ bool StartRow(HWND dlg, int row, const std::string& path, std::string* recorded)
         return true;
     }
     if (recording) StopRow(dlg, row);
-    std::fprintf(stderr, "yra-capture: row %d: recording to %s did not start\n", row, Printable(path).c_str());
+    std::fprintf(stderr, "yra-capture: row %d: recording to %s did not start\n", row,
+                 Printable(path).c_str());
     return false;
 }
 

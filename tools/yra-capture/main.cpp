@@ -50,8 +50,9 @@ bool RecordingsHealthy(const std::vector<RecordingFile>& files) {
         LONG_PTR param1 = 0, param2 = 0;
         while (events->GetEvent(&code, &param1, &param2, 0) == S_OK) {
             if (code == EC_ERRORABORT) {
-                std::fprintf(stderr, "\nyra-capture: row %d: the recording to %s failed, HRESULT = %s\n", f.row,
-                             Printable(f.path).c_str(), ExplainResult(static_cast<HRESULT>(param1)).c_str());
+                std::fprintf(stderr, "\nyra-capture: row %d: the recording to %s failed, HRESULT = %s\n",
+                             f.row, Printable(f.path).c_str(),
+                             ExplainResult(static_cast<HRESULT>(param1)).c_str());
                 healthy = false;
             }
             events->FreeEventParams(code, param1, param2);
@@ -72,7 +73,8 @@ bool Record(HWND dlg, const Options& options) {
         if (ec) path = r.path;
         // A person choosing a folder in the file dialog opens it; nothing is recorded there.
         if (std::filesystem::is_directory(path, ec) || path.back() == '/') {
-            std::fprintf(stderr, "yra-capture: row %d: %s is a folder; give the name of a file to record into\n",
+            std::fprintf(stderr,
+                         "yra-capture: row %d: %s is a folder; give the name of a file to record into\n",
                          r.row, Printable(path).c_str());
             ok = false;
             continue;
@@ -83,9 +85,9 @@ bool Record(HWND dlg, const Options& options) {
             continue;
         }
         if (recorded != path) {
-            std::fprintf(stderr, "yra-capture: row %d: recording into %s%s\n", r.row, Printable(recorded).c_str(),
-                         recorded == path + ".ts" ? " (the file dialog adds .ts to a name without an extension)"
-                                                  : "");
+            std::fprintf(
+                stderr, "yra-capture: row %d: recording into %s%s\n", r.row, Printable(recorded).c_str(),
+                recorded == path + ".ts" ? " (the file dialog adds .ts to a name without an extension)" : "");
         }
         started.push_back({r.row, recorded});
     }
@@ -114,7 +116,8 @@ bool Record(HWND dlg, const Options& options) {
     progress.Summary();
     for (const RecordingFile& f : started) {
         if (FileBytes(f.path) == 0) {
-            std::fprintf(stderr, "yra-capture: row %d: nothing was written to %s\n", f.row, Printable(f.path).c_str());
+            std::fprintf(stderr, "yra-capture: row %d: nothing was written to %s\n", f.row,
+                         Printable(f.path).c_str());
             ok = false;
         }
     }

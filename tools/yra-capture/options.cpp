@@ -115,8 +115,8 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
             if (!capture_tool::IsValidUtf8(request.path, &bad)) {
                 char byte[8];
                 std::snprintf(byte, sizeof(byte), "0x%02X", static_cast<unsigned char>(request.path[bad]));
-                *error = "--record: " + capture_tool::Printable(request.path) + " is not valid UTF-8 (byte " + byte +
-                         " at offset " + std::to_string(bad) +
+                *error = "--record: " + capture_tool::Printable(request.path) + " is not valid UTF-8 (byte " +
+                         byte + " at offset " + std::to_string(bad) +
                          "); the program keeps file names as Unicode text, so give the name in UTF-8";
                 return false;
             }

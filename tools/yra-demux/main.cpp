@@ -1,8 +1,8 @@
 // yra-demux: splits an MPEG-2 transport or program stream into its H.264 video and AAC audio
 // with the demultiplexer plug-in, in a graph of a file source, the demultiplexer (created by
 // class id, as any application would) and two elementary-stream sinks.
-#include "host/result_names.h"
 #include "host/module_loader.h"
+#include "host/result_names.h"
 #include "output_paths.h"
 #include "plat/com.h"
 #include "standard_output.h"
@@ -101,8 +101,9 @@ int ParseArguments(int argc, char** argv, Options* options) {
         return 2;
     }
     std::vector<demux_tool::NamedOutput> outputs;
-    for (const auto& [option, path] : {std::pair{"--video", &options->video}, std::pair{"--audio", &options->audio},
-                                       std::pair{"--samples", &options->samples}})
+    for (const auto& [option, path] :
+         {std::pair{"--video", &options->video}, std::pair{"--audio", &options->audio},
+          std::pair{"--samples", &options->samples}})
         if (!path->empty()) outputs.push_back({option, *path});
     std::string clash = demux_tool::FindOutputClash(options->input, outputs);
     if (!clash.empty()) {
@@ -315,10 +316,11 @@ int Demux(const Options& options) {
 
     // A stray sync byte is enough to try a file; an empty result then means it was no stream.
     if (!source->Probe().recognised && videoSink->Samples() == 0 && audioSink->Samples() == 0) {
-        std::fprintf(stderr,
-                     "yra-demux: nothing was delivered from %s: it is not recognisably an MPEG-2 transport or "
-                     "program stream\n",
-                     options.input.c_str());
+        std::fprintf(
+            stderr,
+            "yra-demux: nothing was delivered from %s: it is not recognisably an MPEG-2 transport or "
+            "program stream\n",
+            options.input.c_str());
         return 1;
     }
     const bool transport = source->Probe().subtype == MEDIASUBTYPE_MPEG2_TRANSPORT;

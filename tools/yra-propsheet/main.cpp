@@ -245,7 +245,8 @@ int Run(const Options& o) {
     if (empty) {
         std::string registry = registryFault ? host::RegistryLastError() : std::string();
         std::fprintf(stderr, "yra-propsheet: every page of '%s' was left out, so the sheet is empty%s%s\n",
-                     Utf8(device->name).c_str(), registry.empty() ? "" : "; the registry: ", registry.c_str());
+                     Utf8(device->name).c_str(),
+                     registry.empty() ? "" : "; the registry: ", registry.c_str());
     }
     if (o.page < frame->PageCount()) frame->SelectPage(o.page);
 

@@ -82,7 +82,8 @@ HRESULT BufferedFile::Create(const std::string& path) {
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
-            return error == EWOULDBLOCK ? HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION) : HResultFromErrno(error);
+            return error == EWOULDBLOCK ? HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)
+                                        : HResultFromErrno(error);
         }
         if (::ftruncate(fd, 0) != 0) {
             const int error = errno;

@@ -49,7 +49,8 @@ ssize_t ReadFully(int fd, BYTE* p, size_t cb) {
 // Why a file that is not a regular one cannot be read as a stream.
 std::string NotARegularFile(mode_t mode) {
     if (S_ISDIR(mode)) return "it is a directory";
-    if (S_ISFIFO(mode)) return "it is a FIFO (named pipe), not a regular file; save the stream to a file first";
+    if (S_ISFIFO(mode))
+        return "it is a FIFO (named pipe), not a regular file; save the stream to a file first";
     if (S_ISCHR(mode)) return "it is a character device, not a regular file";
     if (S_ISBLK(mode)) return "it is a block device, not a regular file";
     if (S_ISSOCK(mode)) return "it is a socket, not a regular file";

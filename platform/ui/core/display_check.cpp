@@ -34,7 +34,8 @@ std::string XServerProblem(const std::string& display) {
         problem = "the X client library (libxcb.so.1) is unusable";
     } else {
         void* connection = connect(display.c_str(), nullptr);
-        if (!connection || hasError(connection)) problem = "cannot connect to the X server DISPLAY=" + display;
+        if (!connection || hasError(connection))
+            problem = "cannot connect to the X server DISPLAY=" + display;
         if (connection) disconnect(connection);
     }
     dlclose(xcb);

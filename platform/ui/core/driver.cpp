@@ -38,7 +38,8 @@ std::unique_ptr<Driver> ChooseDriver() {
         // A display named but not there would make Qt end the process.
         std::string problem = DisplayProblem();
         if (!problem.empty()) {
-            if (want == "qt") std::fprintf(stderr, "yra-ui: no display (%s); running headless\n", problem.c_str());
+            if (want == "qt")
+                std::fprintf(stderr, "yra-ui: no display (%s); running headless\n", problem.c_str());
             return MakeHeadlessDriver();
         }
         if (auto qt = LoadQtDriver()) return qt;

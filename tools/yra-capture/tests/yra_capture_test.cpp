@@ -70,7 +70,9 @@ TEST(YraCaptureSettings, ChoicesAreShownAndValuesNotOfferedRefused) {
     r = Capture("--settings 0 input='No HDMI Signal'");
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("warning box \"YRA_HD_Capture_AP\": No HDMI Signal."));
-    EXPECT_THAT(r.err, HasSubstr("row 0: the encode settings dialog refused OK (\"No HDMI Signal.\"); nothing was written"));
+    EXPECT_THAT(
+        r.err,
+        HasSubstr("row 0: the encode settings dialog refused OK (\"No HDMI Signal.\"); nothing was written"));
 }
 
 // A receiver code the dialog has no row for: the failure says why, in the words of its box.
@@ -79,17 +81,22 @@ TEST(YraCaptureSettings, AnUnknownInputResolutionIsExplained) {
     auto r = Capture("--settings 0 volume=4");
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.out, HasSubstr("input Unknown Resolution"));
-    EXPECT_THAT(r.err, HasSubstr("row 0: the encode settings dialog refused OK (\"Unknown resolution.\"); nothing was written"));
+    EXPECT_THAT(
+        r.err,
+        HasSubstr(
+            "row 0: the encode settings dialog refused OK (\"Unknown resolution.\"); nothing was written"));
 }
 
 TEST(YraCaptureOutput, ALostStandardOutputFailsTheRun) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     e2e::WriteDeviceList({"YRA USB Device"});
     // Grouped, so that only standard output goes to the full device.
-    auto r = e2e::RunCommand("{ " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") + " --list >/dev/full; }");
+    auto r = e2e::RunCommand("{ " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
+                             " --list >/dev/full; }");
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("yra-capture: cannot write to standard output"));
-    r = e2e::RunCommand("{ " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") + " --help >/dev/full; }");
+    r = e2e::RunCommand("{ " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
+                        " --help >/dev/full; }");
     EXPECT_EQ(r.status, 1);
 }
 
@@ -149,8 +156,8 @@ TEST(YraCaptureRecording, AFileAnotherRecordingHoldsIsInUse) {
     if (!e2e::HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
     e2e::WriteDeviceList({"YRA USB Device", "YRA USB Device"});
     const std::string file = e2e::TestDir() + "/both.ts";
-    auto r = Capture("--settings 0 input=640x480_60P bitrate=1000 --record 0:" + e2e::Quote(file) + " --record 1:" +
-                     e2e::Quote(file) + " --duration 1.5");
+    auto r = Capture("--settings 0 input=640x480_60P bitrate=1000 --record 0:" + e2e::Quote(file) +
+                     " --record 1:" + e2e::Quote(file) + " --duration 1.5");
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("ERROR_SHARING_VIOLATION): the file is in use by another recording"));
     EXPECT_THAT(r.err, HasSubstr("row 1: recording to " + file + " did not start"));
@@ -164,10 +171,13 @@ TEST(YraCaptureRecording, AFileSizeLimitIsReportedAndLeavesAPlayableFile) {
     if (!e2e::HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
     e2e::WriteDeviceList({"YRA USB Device"});
     const std::string file = e2e::TestDir() + "/limited.ts";
-    auto r = e2e::RunCommand("ulimit -f 1024 && exec " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
+    auto r = e2e::RunCommand("ulimit -f 1024 && exec " +
+                             e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
                              " --record 0:" + e2e::Quote(file) + " --duration 3");
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_THAT(r.err, HasSubstr("ERROR_DISK_FULL): the disk is full, or the file reached this process's size limit"));
+    EXPECT_THAT(
+        r.err,
+        HasSubstr("ERROR_DISK_FULL): the disk is full, or the file reached this process's size limit"));
     EXPECT_THAT(e2e::ProbeStreams(file), ElementsAre("aac 48000", "h264 1920x1080"));
 }
 

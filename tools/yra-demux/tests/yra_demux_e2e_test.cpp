@@ -316,8 +316,10 @@ TEST_F(YraDemux, RefusesAnOutputThatIsTheInputOrAnotherOutput) {
         {"--samples " + Quote(Path("hard.ts")), "is the input file"},
         {"--video " + Quote(Path("./../" + std::filesystem::path(m_dir).filename().string() + "/in.ts")),
          "is the input file"},
-        {"--video " + Quote(Path("v.h264")) + " --audio " + Quote(Path("./v.h264")), "is the same file as --video"},
-        {"--video " + Quote(Path("later.h264")) + " --samples " + Quote(Path("dangling")), "is the same file as"},
+        {"--video " + Quote(Path("v.h264")) + " --audio " + Quote(Path("./v.h264")),
+         "is the same file as --video"},
+        {"--video " + Quote(Path("later.h264")) + " --samples " + Quote(Path("dangling")),
+         "is the same file as"},
     };
     for (const auto& c : cases) {
         ToolRun run = RunTool(tool + " " + c.args);
@@ -346,7 +348,8 @@ TEST_F(YraDemux, SaysWhyAnInputIsNoStream) {
     std::mt19937 random(14);
     for (int i = 0; i < 20; ++i) {
         Bytes noise(50 * 1024);
-        for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
+        for (uint8_t& b : noise)
+            b = static_cast<uint8_t>(random());
         WriteFile(Path("noise.bin"), noise);
         ToolRun run = RunTool(tool + Quote(Path("noise.bin")));
         EXPECT_EQ(run.status, 1) << "random file " << i << ": " << run.output;
@@ -358,7 +361,8 @@ TEST_F(YraDemux, SaysWhyAnInputIsNoStream) {
     Bytes pes = Pes(PesHeader{}, Bytes(es, es + sizeof(es)));
     Bytes timecoded;
     for (int i = 0; i < 10; ++i) {
-        Bytes packet = TsPacket(0x44, i == 0, i == 0 ? pes.data() : nullptr, i == 0 ? pes.size() : 0, nCounter);
+        Bytes packet =
+            TsPacket(0x44, i == 0, i == 0 ? pes.data() : nullptr, i == 0 ? pes.size() : 0, nCounter);
         timecoded.insert(timecoded.end(), {0x00, 0x12, 0x34, static_cast<uint8_t>(i)});
         timecoded.insert(timecoded.end(), packet.begin(), packet.end());
     }
@@ -388,7 +392,8 @@ TEST_F(YraDemux, AFailedWriteToStandardOutputFailsTheRun) {
     ToolRun ok = RunTool(std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("one.ts")) + " >/dev/null");
     EXPECT_EQ(ok.status, 0) << ok.output;
     // Grouped, so that only standard output goes to the full device.
-    ToolRun full = RunTool("{ " + std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("one.ts")) + " >/dev/full; }");
+    ToolRun full =
+        RunTool("{ " + std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("one.ts")) + " >/dev/full; }");
     EXPECT_EQ(full.status, 1) << full.output;
     EXPECT_NE(full.output.find("cannot write to standard output"), std::string::npos) << full.output;
     ToolRun help = RunTool("{ " + std::string(YRA_DEMUX_TOOL) + " --help >/dev/full; }");
