@@ -383,6 +383,18 @@ TEST_F(YraDemux, SaysWhyAnInputIsNoStream) {
     EXPECT_NE(zero.output.find("character device"), std::string::npos) << zero.output;
 }
 
+// Past a file-size limit a write fails and is reported; the tool is not killed by the signal.
+TEST_F(YraDemux, AFileSizeLimitFailsTheRunWithAMessage) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+    const Media* media = GetMedia(kPlain, YRA_DEMUX_MEDIA_DIR);
+    ASSERT_NE(media, nullptr);
+    Register();
+    ToolRun run = RunTool("ulimit -f 8 && exec " + std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(media->tsPath) +
+                          " --video " + Quote(Path("limited.h264")));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("ERROR_HANDLE_DISK_FULL"), std::string::npos) << run.output;
+}
+
 // What the tool prints is its result: losing it fails the run.
 TEST_F(YraDemux, AFailedWriteToStandardOutputFailsTheRun) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
