@@ -49,3 +49,10 @@ run(1 ${PROPSHEET} "other camera" --dump)
 expect("left out: SetObjects failed, 0x80004005 E_FAIL")
 expect("This object has no property pages")
 expect("every page of 'Other Camera' was left out, so the sheet is empty")
+
+# A registry that cannot be read leaves every page out: a failure that names the hive.
+file(APPEND ${ROOT}/registry/HKEY_CLASSES_ROOT.reg "not a registry line\n")
+run(1 ${PROPSHEET} --dump)
+expect("left out: create failed, 0x80040150 REGDB_E_READREGDB")
+expect("was left out, so the sheet is empty; the registry: ")
+expect("HKEY_CLASSES_ROOT.reg")
