@@ -32,7 +32,8 @@ private:
 };
 
 TEST(DisplayProblem, NamesWhyQtCouldNotOpenADisplay) {
-    ScopedEnv platform("QT_QPA_PLATFORM", nullptr), x("DISPLAY", nullptr), wayland("WAYLAND_DISPLAY", nullptr);
+    ScopedEnv platform("QT_QPA_PLATFORM", nullptr), x("DISPLAY", nullptr),
+        wayland("WAYLAND_DISPLAY", nullptr);
     EXPECT_EQ(host::ui::DisplayProblem(), "neither DISPLAY nor WAYLAND_DISPLAY is set");
     {
         ScopedEnv noServer("DISPLAY", ":1999");
