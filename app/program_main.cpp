@@ -7,16 +7,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 namespace {
 
 CYRA_HD_Capture_APApp theApp;
-
-bool EnvSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
 
 // Picks the driver before the first window; false (with the reason on stderr) when the program
 // cannot be shown.
@@ -29,10 +25,13 @@ bool ChooseDisplay() {
                      choice);
         return false;
     }
-    // Qt itself would abort without a display; say what to do instead.
-    if (!EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY") && !EnvSet("QT_QPA_PLATFORM")) {
-        std::fprintf(stderr, "YRA_HD_Capture_AP: no display: set DISPLAY, or use yra-capture for headless "
-                             "recording\n");
+    // Qt itself would abort without a display, or with one named that is not there; say what
+    // to do instead.
+    if (std::string problem = host::ui::DisplayProblem(); !problem.empty()) {
+        std::fprintf(stderr,
+                     "YRA_HD_Capture_AP: no display: set DISPLAY, or use yra-capture for headless "
+                     "recording (%s)\n",
+                     problem.c_str());
         return false;
     }
     if (!host::ui::SelectDriver("qt")) {

@@ -22,6 +22,20 @@ TEST(Program, WithoutADisplayItSaysWhatToDo) {
     }
 }
 
+// A display that is named but not there: Qt would end the process; the program says why.
+TEST(Program, WithADisplayThatIsNotThereItSaysSo) {
+    for (const char* ui : {"", "YRA_UI=qt"}) {
+        SCOPED_TRACE(ui);
+        auto r = e2e::RunCommand(
+            std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u YRA_UI DISPLAY=:1999 ") + ui + " " +
+            Program());
+        EXPECT_EQ(r.status, 2);
+        EXPECT_THAT(r.err,
+                    HasSubstr("no display: set DISPLAY, or use yra-capture for headless recording (cannot "
+                              "connect to the X server DISPLAY=:1999)"));
+    }
+}
+
 TEST(Program, HeadlessWhenAskedForItRunsUnseenAndEnds) {
     e2e::WriteDeviceList({"Other Device"});
     auto r = e2e::RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY YRA_UI=headless " + Program());

@@ -8,6 +8,7 @@
 #include "plat/com.h"
 #include "plat/registry.h"
 #include "plat/resource.h"
+#include "standard_output.h"
 
 #include <cstdio>
 #include <cstring>
@@ -143,7 +144,7 @@ bool Process(const std::string& module, const Options& options) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+static int Main(int argc, char** argv) {
     Options options;
     if (int status = ParseArguments(argc, argv, &options)) return status < 0 ? 0 : status;
     HRESULT hr = CoInitialize(nullptr);
@@ -160,4 +161,8 @@ int main(int argc, char** argv) {
     }
     CoUninitialize();
     return status;
+}
+
+int main(int argc, char** argv) {
+    return tool_common::FinishStandardOutput("yra-regsvr", Main(argc, argv));
 }

@@ -1,6 +1,9 @@
 // Driving the main dialog and the encode settings dialog headless.
 #include "dialog_actions.h"
 
+#include "file_names.h"
+#include "message_log.h"
+
 #include "YRA_HD_Capture_APDlg.h"
 
 #include "host/ui_test.h"
@@ -139,6 +142,7 @@ bool ApplySettings(HWND dlg, const SettingsRequest& request) {
     std::stable_sort(values.begin(), values.end(),
                      [](const auto& a, const auto& b) { return a.first == "input" && b.first != "input"; });
     bool ok = true, opened = false;
+    const int boxesBefore = BoxesShown();
     uitest::OnNextModal([&](HWND settings) {
         opened = true;
         for (const auto& [key, value] : values) {
@@ -150,9 +154,15 @@ bool ApplySettings(HWND dlg, const SettingsRequest& request) {
         }
         PrintSettings(settings, request.row);
         uitest::Click(settings, IDOK);
-        // OK leaves the dialog open when the input resolution is not one it can write.
+        // OK leaves the dialog open when the input resolution is not one it can write; the
+        // box it raised says why.
         if (!host::ui::IsModalEnded(settings)) {
             ok = false;
+            const bool boxed = BoxesShown() > boxesBefore;
+            std::fprintf(
+                stderr,
+                "yra-capture: row %d: the encode settings dialog refused OK%s%s%s; nothing was written\n",
+                request.row, boxed ? " (\"" : "", boxed ? LastBoxText().c_str() : "", boxed ? "\")" : "");
             uitest::Click(settings, IDCANCEL);
         }
     });
@@ -164,17 +174,46 @@ bool ApplySettings(HWND dlg, const SettingsRequest& request) {
     return ok;
 }
 
-bool StartRow(HWND dlg, int row, const std::string& path) {
+namespace {
+
+// The file the row's dump filter was given, as the program named it after the file dialog.
+std::string RecordedFile(int row) {
+    auto* main = static_cast<CYRA_HD_Capture_APDlg*>(AfxGetMainWnd());
+    const DeviceGraph* graph = main ? main->GetDeviceGraph(row) : nullptr;
+    if (!graph || !graph->pDump) return {};
+    IFileSinkFilter* sink = nullptr;
+    if (FAILED(graph->pDump->QueryInterface(IID_IFileSinkFilter, reinterpret_cast<void**>(&sink))) || !sink)
+        return {};
+    LPOLESTR name = nullptr;
+    std::string path;
+    if (SUCCEEDED(sink->GetCurFile(&name, nullptr)) && name) path = Utf8(name);
+    CoTaskMemFree(name);
+    sink->Release();
+    return path;
+}
+
+} // namespace
+
+bool StartRow(HWND dlg, int row, const std::string& path, std::string* recorded) {
     if (!RowExists(dlg, row)) return false;
     HWND start = uitest::Item(dlg, IDC_START_BASE + row);
     if (!uitest::Enabled(start)) {
         std::fprintf(stderr, "yra-capture: row %d: Start is disabled\n", row);
         return false;
     }
+    const int errorsBefore = ErrorBoxesShown();
     uitest::AnswerFileDialog(host::ui::Utf16(path));
     uitest::Click(start);
-    if (uitest::Enabled(uitest::Item(dlg, IDC_STOP_BASE + row))) return true;
-    std::fprintf(stderr, "yra-capture: row %d: recording did not start\n", row);
+    const bool recording = uitest::Enabled(uitest::Item(dlg, IDC_STOP_BASE + row));
+    // The program leaves a row whose graph failed to run as if it recorded; it does not.
+    if (recording && ErrorBoxesShown() == errorsBefore) {
+        *recorded = RecordedFile(row);
+        if (recorded->empty()) *recorded = path;
+        return true;
+    }
+    if (recording) StopRow(dlg, row);
+    std::fprintf(stderr, "yra-capture: row %d: recording to %s did not start\n", row,
+                 Printable(path).c_str());
     return false;
 }
 

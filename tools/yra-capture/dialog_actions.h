@@ -13,8 +13,9 @@ namespace capture_tool {
 // The title and one line per row: number, label, and the state of Set, Start and Stop.
 void ListRows(HWND dlg);
 bool ApplySettings(HWND dlg, const SettingsRequest& request);
-// Presses Start and answers the file dialog with `path` (absolute).
-bool StartRow(HWND dlg, int row, const std::string& path);
+// Presses Start and answers the file dialog with `path` (absolute). True when the row records,
+// with the file the recording goes to (the dialog may have changed the name) in `recorded`.
+bool StartRow(HWND dlg, int row, const std::string& path, std::string* recorded);
 bool StopRow(HWND dlg, int row);
 
 } // namespace capture_tool

@@ -1,9 +1,12 @@
 // yra-capture: the capture program's own dialogs, run without a display and driven from the
 // command line. See --help.
 #include "dialog_actions.h"
+#include "file_names.h"
 #include "message_log.h"
 #include "options.h"
 #include "progress.h"
+#include "result_words.h"
+#include "standard_output.h"
 
 #include "YRA_HD_Capture_AP.h"
 #include "YRA_HD_Capture_APDlg.h"
@@ -47,8 +50,9 @@ bool RecordingsHealthy(const std::vector<RecordingFile>& files) {
         LONG_PTR param1 = 0, param2 = 0;
         while (events->GetEvent(&code, &param1, &param2, 0) == S_OK) {
             if (code == EC_ERRORABORT) {
-                std::fprintf(stderr, "\nyra-capture: row %d: the recording to %s failed, HRESULT = 0x%X\n", f.row,
-                             f.path.c_str(), static_cast<unsigned>(param1));
+                std::fprintf(stderr, "\nyra-capture: row %d: the recording to %s failed, HRESULT = %s\n",
+                             f.row, Printable(f.path).c_str(),
+                             ExplainResult(static_cast<HRESULT>(param1)).c_str());
                 healthy = false;
             }
             events->FreeEventParams(code, param1, param2);
@@ -67,10 +71,25 @@ bool Record(HWND dlg, const Options& options) {
         std::error_code ec;
         std::string path = std::filesystem::absolute(r.path, ec).string();
         if (ec) path = r.path;
-        if (StartRow(dlg, r.row, path))
-            started.push_back({r.row, path});
-        else
+        // A person choosing a folder in the file dialog opens it; nothing is recorded there.
+        if (std::filesystem::is_directory(path, ec) || path.back() == '/') {
+            std::fprintf(stderr,
+                         "yra-capture: row %d: %s is a folder; give the name of a file to record into\n",
+                         r.row, Printable(path).c_str());
             ok = false;
+            continue;
+        }
+        std::string recorded;
+        if (!StartRow(dlg, r.row, path, &recorded)) {
+            ok = false;
+            continue;
+        }
+        if (recorded != path) {
+            std::fprintf(
+                stderr, "yra-capture: row %d: recording into %s%s\n", r.row, Printable(recorded).c_str(),
+                recorded == path + ".ts" ? " (the file dialog adds .ts to a name without an extension)" : "");
+        }
+        started.push_back({r.row, recorded});
     }
     if (started.empty()) return false;
 
@@ -97,7 +116,8 @@ bool Record(HWND dlg, const Options& options) {
     progress.Summary();
     for (const RecordingFile& f : started) {
         if (FileBytes(f.path) == 0) {
-            std::fprintf(stderr, "yra-capture: row %d: nothing was written to %s\n", f.row, f.path.c_str());
+            std::fprintf(stderr, "yra-capture: row %d: nothing was written to %s\n", f.row,
+                         Printable(f.path).c_str());
             ok = false;
         }
     }
@@ -113,9 +133,7 @@ bool RunActions(HWND dlg, const Options& options) {
     return ok;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) {
@@ -148,4 +166,10 @@ int main(int argc, char** argv) {
         ok = false;
     }
     return ok && !ErrorBoxSeen() ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return tool_common::FinishStandardOutput("yra-capture", Main(argc, argv));
 }

@@ -2,6 +2,7 @@
 #include "message_log.h"
 
 #include "host/ui_test.h"
+#include "result_words.h"
 
 #include <cstdio>
 #include <string>
@@ -9,7 +10,9 @@
 namespace capture_tool {
 namespace {
 
-bool g_errorSeen = false;
+int g_boxes = 0;
+int g_errorBoxes = 0;
+std::string g_lastText;
 
 const char* IconName(UINT icon) {
     switch (icon) {
@@ -36,9 +39,13 @@ std::string OneLine(const std::u16string& text) {
 }
 
 int Answer(const host::ui::MessageBoxRecord& box) {
-    std::fprintf(stderr, "yra-capture: %s box \"%s\": %s\n", IconName(box.icon()),
-                 host::ui::Utf8(box.caption).c_str(), OneLine(box.text).c_str());
-    if (box.icon() == MB_ICONERROR) g_errorSeen = true;
+    const std::string text = OneLine(box.text);
+    const std::string words = ExplainResultIn(text);
+    std::fprintf(stderr, "yra-capture: %s box \"%s\": %s%s%s\n", IconName(box.icon()),
+                 host::ui::Utf8(box.caption).c_str(), text.c_str(), words.empty() ? "" : " ", words.c_str());
+    ++g_boxes;
+    if (box.icon() == MB_ICONERROR) ++g_errorBoxes;
+    g_lastText = text;
     std::vector<int> buttons = box.buttons();
     for (int preferred : {IDOK, IDYES})
         for (int b : buttons)
@@ -53,7 +60,19 @@ void InstallMessageBoxPrinter() {
 }
 
 bool ErrorBoxSeen() {
-    return g_errorSeen;
+    return g_errorBoxes > 0;
+}
+
+int BoxesShown() {
+    return g_boxes;
+}
+
+int ErrorBoxesShown() {
+    return g_errorBoxes;
+}
+
+std::string LastBoxText() {
+    return g_lastText;
 }
 
 } // namespace capture_tool

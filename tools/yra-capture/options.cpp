@@ -1,8 +1,11 @@
 // Reading yra-capture's command line.
 #include "options.h"
 
+#include "file_names.h"
+
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,7 +30,10 @@ servers and scripts. The main dialog opens and finds the attached devices; then,
                          Settings hold for this run only: the program writes every device's
                          defaults when it starts, so give --settings with --record.
   --record ROW:FILE      presses Start on row ROW and answers the file dialog with FILE
-                         (an existing file is overwritten); repeat for several rows at once.
+                         (an existing file is overwritten; the dialog adds .ts to a name
+                         without an extension, and the tool says so); repeat for several rows
+                         at once. FILE must be a UTF-8 name and not a folder; a file another
+                         recording holds is refused as in use.
   --duration SECONDS     how long to record (default 10); then Stop is pressed on each row.
 
 The dialog is closed at the end, which stops anything still recording.
@@ -36,7 +42,8 @@ While recording, a progress line on stderr shows the elapsed time and, per file,
 written and the bit rate. Every message box the program raises is printed to stderr.
 
 Exit status: 0 on success; 1 when the program raised an error message box or an action could
-not be done (no such row, a value not offered, a file not written); 2 for a usage mistake.
+not be done (no such row, a value not offered, a file not written, standard output lost); 2 for
+a usage mistake.
 
 Devices are those of $YRA_HOST_ROOT/devices.conf, or the one built-in "YRA USB Device".
 
@@ -104,6 +111,15 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
                 return false;
             }
             request.path = value.substr(colon + 1);
+            size_t bad = 0;
+            if (!capture_tool::IsValidUtf8(request.path, &bad)) {
+                char byte[8];
+                std::snprintf(byte, sizeof(byte), "0x%02X", static_cast<unsigned char>(request.path[bad]));
+                *error = "--record: " + capture_tool::Printable(request.path) + " is not valid UTF-8 (byte " +
+                         byte + " at offset " + std::to_string(bad) +
+                         "); the program keeps file names as Unicode text, so give the name in UTF-8";
+                return false;
+            }
             options->records.push_back(std::move(request));
         } else if (arg == "--duration") {
             if (!needValue("a number of seconds")) return false;

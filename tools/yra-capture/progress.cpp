@@ -1,6 +1,8 @@
 // Progress from the files' sizes as the dump filters write them.
 #include "progress.h"
 
+#include "file_names.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,8 +73,9 @@ void ProgressReporter::Summary() {
     m_lineOpen = false;
     for (const RecordingFile& f : m_files) {
         uint64_t bytes = FileBytes(f.path);
-        std::fprintf(stderr, "yra-capture: row %d: %s: %llu bytes in %.1f s (%s)\n", f.row, f.path.c_str(),
-                     static_cast<unsigned long long>(bytes), elapsed, Rate(bytes, elapsed).c_str());
+        std::fprintf(stderr, "yra-capture: row %d: %s: %llu bytes in %.1f s (%s)\n", f.row,
+                     Printable(f.path).c_str(), static_cast<unsigned long long>(bytes), elapsed,
+                     Rate(bytes, elapsed).c_str());
     }
 }
 

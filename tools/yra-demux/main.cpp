@@ -4,11 +4,14 @@
 #include "host/module_loader.h"
 #include "host/registry_store.h"
 #include "host/result_names.h"
+#include "output_paths.h"
 #include "plat/com.h"
+#include "standard_output.h"
 #include "toolfilters/es_sink.h"
 #include "toolfilters/file_source.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +40,9 @@ constexpr char kUsage[] =
     "  --quiet             no progress line\n"
     "  --help              show this text\n"
     "\n"
-    "Without --video or --audio the streams are only counted. Exit status 0 on success.\n";
+    "Without --video or --audio the streams are only counted. An output may be neither the input\n"
+    "nor another output. Exit status 0 on success, 1 on failure (also when nothing could be taken\n"
+    "from an input that is not recognisably a stream), 2 for a usage mistake.\n";
 
 struct Options {
     std::string input;
@@ -94,6 +99,16 @@ int ParseArguments(int argc, char** argv, Options* options) {
     }
     if (options->input.empty()) {
         std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::vector<demux_tool::NamedOutput> outputs;
+    for (const auto& [option, path] :
+         {std::pair{"--video", &options->video}, std::pair{"--audio", &options->audio},
+          std::pair{"--samples", &options->samples}})
+        if (!path->empty()) outputs.push_back({option, *path});
+    std::string clash = demux_tool::FindOutputClash(options->input, outputs);
+    if (!clash.empty()) {
+        std::fprintf(stderr, "yra-demux: %s\n", clash.c_str());
         return 2;
     }
     return 0;
@@ -306,6 +321,15 @@ int Demux(const Options& options) {
     hr = RunToCompletion(graph.get(), source.get(), options.quiet, &seconds);
     if (FAILED(hr)) return Fail("the graph stopped before the end of " + options.input, hr);
 
+    // A stray sync byte is enough to try a file; an empty result then means it was no stream.
+    if (!source->Probe().recognised && videoSink->Samples() == 0 && audioSink->Samples() == 0) {
+        std::fprintf(
+            stderr,
+            "yra-demux: nothing was delivered from %s: it is not recognisably an MPEG-2 transport or "
+            "program stream\n",
+            options.input.c_str());
+        return 1;
+    }
     const bool transport = source->Probe().subtype == MEDIASUBTYPE_MPEG2_TRANSPORT;
     std::printf("%s: %s, %.1f MB in %.2f s (%.1f MB/s)\n", options.input.c_str(),
                 transport ? "transport stream" : "program stream", Megabytes(source->BytesDelivered()), seconds,
@@ -320,15 +344,22 @@ int Demux(const Options& options) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     Options options;
     if (int status = ParseArguments(argc, argv, &options)) return status < 0 ? 0 : status;
+    // Past a file-size limit a write then fails with "file too large", which is reported,
+    // instead of the process being killed with half-written outputs and no word.
+    std::signal(SIGXFSZ, SIG_IGN);
     HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (FAILED(hr)) return Fail("CoInitializeEx failed", hr);
     int status = Demux(options);
     CoFreeUnusedLibraries();
     CoUninitialize();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return tool_common::FinishStandardOutput("yra-demux", Main(argc, argv));
 }

@@ -2,12 +2,15 @@
 // registry. In a window with Qt, or driven from the command line without a display.
 #include "device_list.h"
 #include "host/propframe.h"
+#include "host/registry_store.h"
 #include "host/result_names.h"
 #include "host/ui_core.h"
 #include "sheet_controls.h"
+#include "standard_output.h"
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -32,12 +35,13 @@ constexpr const char* kUsage =
     "  --apply               press Apply after the changes; the video page writes only then,\n"
     "                        the power-line page writes every choice at once\n"
     "  --list                list the devices and stop\n"
-    "  --screenshot FILE     write the sheet as a PNG picture (needs Qt; without a display use\n"
-    "                        QT_QPA_PLATFORM=offscreen)\n"
+    "  --screenshot FILE     write the sheet as a PNG picture (needs Qt; drawn offscreen when\n"
+    "                        there is no display)\n"
     "  --page N              the page shown first (1 is the first)\n"
     "  -h, --help            show this text\n"
     "\n"
-    "Exit status: 0 when everything succeeded, 1 when something failed, 2 for a usage error.\n";
+    "Exit status: 0 when everything succeeded, 1 when something failed (also when every page was\n"
+    "left out, or standard output or the picture could not be written), 2 for a usage error.\n";
 
 struct Options {
     std::string device = "0";
@@ -230,9 +234,20 @@ int Run(const Options& o) {
         std::fprintf(stderr, "yra-propsheet: cannot open the sheet (%s)\n", host::FormatResult(hr).c_str());
         return 1;
     }
-    for (const host::LeftOutPage& left : frame->LeftOut())
+    bool registryFault = false;
+    for (const host::LeftOutPage& left : frame->LeftOut()) {
         std::fprintf(stderr, "yra-propsheet: page %s left out: %s failed, %s\n", GuidText(left.clsid).c_str(),
                      left.step, host::FormatResult(left.result).c_str());
+        registryFault |= left.result == REGDB_E_READREGDB;
+    }
+    // A sheet whose every page was left out shows nothing: that is a failure, whatever is asked.
+    const bool empty = frame->PageCount() == 0;
+    if (empty) {
+        std::string registry = registryFault ? host::RegistryLastError() : std::string();
+        std::fprintf(stderr, "yra-propsheet: every page of '%s' was left out, so the sheet is empty%s%s\n",
+                     Utf8(device->name).c_str(),
+                     registry.empty() ? "" : "; the registry: ", registry.c_str());
+    }
     if (o.page < frame->PageCount()) frame->SelectPage(o.page);
 
     bool headless = std::string_view(host::ui::CurrentDriver().Name()) == "headless";
@@ -254,20 +269,30 @@ int Run(const Options& o) {
         frame->RunModal();
     }
     frame.reset();
-    return status;
+    return empty ? 1 : status;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     Options options;
     if (auto status = ParseOptions(argc, argv, options)) return *status;
     bool driven = options.dump || options.apply || options.list || !options.sets.empty();
-    if (!options.screenshot.empty() && !host::ui::SelectDriver("qt")) {
-        std::fprintf(stderr, "yra-propsheet: a screenshot needs the Qt driver, which is not available\n");
-        return 1;
+    if (!options.screenshot.empty()) {
+        // A picture needs no screen: without a display Qt draws it offscreen.
+        if (!host::ui::DisplayProblem().empty()) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        if (!host::ui::SelectDriver("qt")) {
+            std::fprintf(stderr, "yra-propsheet: a screenshot needs the Qt driver, which is not available\n");
+            return 1;
+        }
+    } else if (driven) {
+        host::ui::SelectDriver("headless");
+    } else if (std::string problem = host::ui::DisplayProblem(); !problem.empty()) {
+        const char* display = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        // A display was named but cannot be had: say so, then show the sheet as text.
+        if ((display && *display) || (wayland && *wayland))
+            std::fprintf(stderr, "yra-propsheet: no display (%s)\n", problem.c_str());
+        host::ui::SelectDriver("headless");
     }
-    if (options.screenshot.empty() && driven) host::ui::SelectDriver("headless");
     HRESULT hr = CoInitialize(nullptr);
     if (FAILED(hr)) {
         std::fprintf(stderr, "yra-propsheet: the component runtime did not start (%s)\n",
@@ -278,4 +303,10 @@ int main(int argc, char** argv) {
     CoFreeUnusedLibraries();
     CoUninitialize();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return tool_common::FinishStandardOutput("yra-propsheet", Main(argc, argv));
 }

@@ -1,6 +1,7 @@
 // yra-sdkinfo: runs the device SDK against the virtual device and prints what it reports.
 #include "host/device_ks.h"
 #include "report.h"
+#include "standard_output.h"
 
 #include <charconv>
 #include <cstdio>
@@ -82,7 +83,7 @@ void Line(const char* label, const std::string& text) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+static int Main(int argc, char** argv) {
     Options options;
     if (auto status = ParseOptions(argc, argv, options)) return *status;
 
@@ -133,4 +134,8 @@ int main(int argc, char** argv) {
     }
     filter->Release();
     return failed ? 1 : 0;
+}
+
+int main(int argc, char** argv) {
+    return tool_common::FinishStandardOutput("yra-sdkinfo", Main(argc, argv));
 }

@@ -1,9 +1,12 @@
 #include "platform/devices/dump/buffered_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <new>
 
@@ -35,6 +38,20 @@ HRESULT HResultFromErrno(int error) {
     }
 }
 
+namespace {
+
+// Past a file-size limit (ulimit -f) the system kills the writer with SIGXFSZ. On the platform
+// such a write fails instead, and so it does here when the signal is ignored: the failure is
+// reported and the file keeps everything up to the limit. A handler of the program's stays.
+void FailWritesPastTheSizeLimit() {
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL &&
+        !(current.sa_flags & SA_SIGINFO))
+        std::signal(SIGXFSZ, SIG_IGN);
+}
+
+} // namespace
+
 BufferedFile::~BufferedFile() {
     Close();
 }
@@ -49,8 +66,33 @@ HRESULT BufferedFile::Create(const std::string& path) {
         }
     }
     m_used = 0;
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    return m_fd < 0 ? HResultFromErrno(errno) : S_OK;
+    FailWritesPastTheSizeLimit();
+    // Emptied only once the lock is held: a file another recorder writes is left alone.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return HResultFromErrno(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return HResultFromErrno(error);
+    }
+    if (S_ISREG(st.st_mode)) {
+        // The platform opens the file without sharing, so a second recorder is told it is in use
+        // rather than both writing one file to pieces.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK ? HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)
+                                        : HResultFromErrno(error);
+        }
+        if (::ftruncate(fd, 0) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return HResultFromErrno(error);
+        }
+    }
+    m_fd = fd;
+    return S_OK;
 }
 
 HRESULT BufferedFile::Write(const uint8_t* data, size_t size) {

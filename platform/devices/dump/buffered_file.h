@@ -23,7 +23,8 @@ public:
     BufferedFile& operator=(const BufferedFile&) = delete;
     ~BufferedFile();
 
-    // Creates the file, or empties it if it exists.
+    // Creates the file, or empties it if it exists, and holds it exclusively until closed: a file
+    // another writer holds is HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), and left as it is.
     HRESULT Create(const std::string& path);
     HRESULT Write(const uint8_t* data, size_t size);
     // Writes what is buffered and closes the file; the first failure of either. Closed afterwards

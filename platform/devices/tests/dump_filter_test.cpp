@@ -2,6 +2,7 @@
 // make or write it reaches the graph.
 #include "device_test_support.h"
 
+#include "host/result_names.h"
 #include "host/utf.h"
 #include "testing/push_source.h"
 
@@ -215,6 +216,61 @@ TEST_F(DumpTest, AFullDiskIsRaisedAsErrorAbortAndLaterSamplesAreRefused) {
     EXPECT_EQ(written.size(), 256u * 1024u);
     const std::vector<uint8_t> expected = Pattern(2000, 1316);
     EXPECT_TRUE(std::equal(written.begin(), written.end(), expected.begin()));
+}
+
+// A second recorder into a file that one records is told the file is in use, and the first
+// recording stays whole.
+TEST_F(DumpTest, AFileAnotherRecorderHoldsIsInUse) {
+    host::PushSourceOptions options;
+    options.lSamples = -1;
+    options.dwDelayMs = 2;
+    AddSource(options);
+    const std::string path = TestDir() + "/shared.ts";
+    ASSERT_EQ(Name(path), S_OK);
+    ASSERT_EQ(control->Run(), S_OK);
+
+    ComPtr<IBaseFilter> second;
+    ASSERT_EQ(CoCreateInstance(CLSID_YRA_HD_Capture_Dump, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               second.ReceiveVoid()),
+              S_OK);
+    ComPtr<IFileSinkFilter> secondSink;
+    ASSERT_EQ(second->QueryInterface(IID_IFileSinkFilter, secondSink.ReceiveVoid()), S_OK);
+    ASSERT_EQ(secondSink->SetFileName(host::WideFromUtf8(path).c_str(), nullptr), S_OK);
+    EXPECT_EQ(second->Pause(), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(host::FormatResult(HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)),
+              "0x80070020 HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION)");
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_EQ(control->Stop(), S_OK);
+    const std::vector<uint8_t> written = ReadFile(path);
+    ASSERT_GT(written.size(), 0u);
+    ASSERT_EQ(written.size() % 1316, 0u);
+    const std::vector<uint8_t> expected = Pattern(static_cast<LONG>(written.size() / 1316), 1316);
+    EXPECT_EQ(written, expected) << "the second recorder left the file alone";
+
+    // Free again once the first recording closed it.
+    EXPECT_EQ(second->Pause(), S_OK);
+    EXPECT_EQ(second->Stop(), S_OK);
+    EXPECT_EQ(ReadFile(path).size(), 0u);
+}
+
+// Without a handler of the program's, a file-size limit fails the write (reported as for a full
+// disk) instead of killing the process.
+TEST_F(DumpTest, AFileSizeLimitFailsTheWriteRatherThanEndingTheProcess) {
+    host::PushSourceOptions options;
+    options.lSamples = 2000;
+    AddSource(options);
+    const std::string path = TestDir() + "/limited.ts";
+    ASSERT_EQ(Name(path), S_OK);
+    {
+        FileSizeLimit limit(256 * 1024);
+        if (!limit.Applied()) GTEST_SKIP() << "cannot limit the file size";
+        std::signal(SIGXFSZ, SIG_DFL);
+        ASSERT_EQ(control->Run(), S_OK);
+        EXPECT_EQ(ErrorAbort(20000), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+        control->Stop();
+    }
+    EXPECT_EQ(ReadFile(path).size(), 256u * 1024u);
 }
 
 } // namespace

@@ -15,7 +15,9 @@ constexpr DWORD kAdtsHeader = 7;
 constexpr DWORD kAdtsMaxFrame = 0x1FFF;
 
 HRESULT WriteFailure(int error) {
-    return error == ENOSPC ? HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL) : HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+    // A file-size limit (EFBIG) stops the output as a full disk does.
+    return error == ENOSPC || error == EFBIG ? HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL)
+                                             : HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
 }
 
 // The AudioSpecificConfig a WAVEFORMATEX carries in its extra bytes, or one made from its rate

@@ -46,6 +46,17 @@ ssize_t ReadFully(int fd, BYTE* p, size_t cb) {
     return static_cast<ssize_t>(done);
 }
 
+// Why a file that is not a regular one cannot be read as a stream.
+std::string NotARegularFile(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a directory";
+    if (S_ISFIFO(mode))
+        return "it is a FIFO (named pipe), not a regular file; save the stream to a file first";
+    if (S_ISCHR(mode)) return "it is a character device, not a regular file";
+    if (S_ISBLK(mode)) return "it is a block device, not a regular file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+    return "it is not a regular file";
+}
+
 } // namespace
 
 class CFileSourcePin : public CAMThread, public CBaseOutputPin {
@@ -205,19 +216,26 @@ HRESULT CFileSource::Create(const std::string& path, const FileSourceOptions& op
         why("the sample size must be at least 1 byte");
         return E_INVALIDARG;
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO would otherwise wait for a writer before it can be refused.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         int error = errno;
         why(std::strerror(error));
         return ResultFromErrno(error);
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (::fstat(fd, &st) != 0) {
+        int error = errno;
         ::close(fd);
-        why(error == EISDIR ? "it is a directory" : std::strerror(error));
+        why(std::strerror(error));
+        return ResultFromErrno(error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why(NotARegularFile(st.st_mode));
         return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::vector<uint8_t> head(static_cast<size_t>(std::min<off_t>(st.st_size, kProbeBytes)));
     ssize_t cbHead = ReadFully(fd, head.data(), head.size());
     if (cbHead < 0) {
@@ -227,6 +245,12 @@ HRESULT CFileSource::Create(const std::string& path, const FileSourceOptions& op
         return ResultFromErrno(error);
     }
     StreamProbe probe = ProbeStream(head.data(), static_cast<size_t>(cbHead));
+    if (probe.timecodedPackets) {
+        ::close(fd);
+        why("it holds 192-byte packets (a 4-byte time code before each 188-byte transport packet); "
+            "only plain 188-byte transport packets can be read");
+        return VFW_E_INVALID_FILE_FORMAT;
+    }
     if (probe.subtype == GUID_NULL) {
         ::close(fd);
         why(st.st_size == 0 ? "the file is empty" : "neither an MPEG-2 transport stream nor a program stream");

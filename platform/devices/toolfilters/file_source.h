@@ -25,8 +25,10 @@ class CFileSourcePin;
 class CFileSource : public CBaseFilter, public IKsPropertySet {
 public:
     // Opens the file and looks at its head. Failures: HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
-    // E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_READ_FAULT) for any other read failure,
-    // VFW_E_INVALID_FILE_FORMAT when the file is neither stream; *pWhy says it in words.
+    // E_ACCESSDENIED, HRESULT_FROM_WIN32(ERROR_READ_FAULT) for anything but a regular file (a
+    // FIFO is refused without waiting for a writer) and any other read failure,
+    // VFW_E_INVALID_FILE_FORMAT when the file is neither stream or holds 192-byte packets;
+    // *pWhy says it in words.
     // E_INVALIDARG for a chunk size below 1. The filter comes with one reference.
     static HRESULT Create(const std::string& path, const FileSourceOptions& options, CFileSource** ppSource,
                           std::string* pWhy);

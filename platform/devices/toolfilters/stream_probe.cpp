@@ -2,12 +2,18 @@
 
 #include "plat/media.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace host {
 namespace {
 
 constexpr size_t kPacket = 188;
+constexpr size_t kTimecodedPacket = 192; // a 4-byte time code, then a transport packet
+constexpr size_t kTimecodeBytes = kTimecodedPacket - kPacket;
+// Sync bytes in a row that make a transport stream (fewer when the head holds fewer packets).
+constexpr size_t kSyncsToRecognise = 5;
 constexpr uint8_t kAudioPid = 0x45;
 constexpr uint8_t kAudioStreamId = 0xC0;
 
@@ -18,6 +24,18 @@ bool IsTransportAt(const uint8_t* p, size_t size, size_t at) {
         if (i >= size) return true;
         if (p[i] != 0x47) return false;
     }
+    return true;
+}
+
+// True when `at` starts packets `stride` apart with a sync byte each, as many in a row as a
+// stream of the head's size shows (up to kSyncsToRecognise, at least `minSyncs`), the first one
+// whole. Counting from the head's size, not from `at`, keeps a lone 0x47 near the end from
+// passing as a short stream.
+bool InSyncAt(const uint8_t* p, size_t size, size_t at, size_t stride, size_t minSyncs) {
+    const size_t needed = std::max(minSyncs, std::min(kSyncsToRecognise, size / stride));
+    if (at + stride > size || at + (needed - 1) * stride >= size) return false;
+    for (size_t k = 0; k < needed; ++k)
+        if (p[at + k * stride] != 0x47) return false;
     return true;
 }
 
@@ -69,19 +87,38 @@ uint32_t ProgramAudioRate(const uint8_t* p, size_t size, size_t at) {
 
 StreamProbe ProbeStream(const uint8_t* p, size_t size) {
     StreamProbe probe;
+    constexpr size_t kNone = SIZE_MAX;
+    size_t firstLoose = kNone, firstTimecoded = kNone;
     for (size_t at = 0; at < size; ++at) {
-        if (p[at] == 0x47 && IsTransportAt(p, size, at)) {
-            probe.subtype = MEDIASUBTYPE_MPEG2_TRANSPORT;
-            probe.offset = at;
-            probe.audioRate = TransportAudioRate(p, size, at);
-            return probe;
+        if (p[at] == 0x47) {
+            if (InSyncAt(p, size, at, kPacket, 1)) {
+                probe.subtype = MEDIASUBTYPE_MPEG2_TRANSPORT;
+                probe.offset = at;
+                probe.audioRate = TransportAudioRate(p, size, at);
+                probe.recognised = true;
+                return probe;
+            }
+            if (firstLoose == kNone && IsTransportAt(p, size, at)) firstLoose = at;
+            if (firstTimecoded == kNone && InSyncAt(p, size, at, kTimecodedPacket, 2)) firstTimecoded = at;
         }
         if (IsPackAt(p, size, at)) {
             probe.subtype = MEDIASUBTYPE_MPEG2_PROGRAM;
             probe.offset = at;
             probe.audioRate = ProgramAudioRate(p, size, at);
+            probe.recognised = true;
             return probe;
         }
+    }
+    if (firstTimecoded != kNone) {
+        probe.timecodedPackets = true;
+        probe.offset = firstTimecoded >= kTimecodeBytes ? firstTimecoded - kTimecodeBytes : firstTimecoded;
+        return probe;
+    }
+    if (firstLoose != kNone) {
+        // Something to try, though it may be chance: the caller decides what an empty result means.
+        probe.subtype = MEDIASUBTYPE_MPEG2_TRANSPORT;
+        probe.offset = firstLoose;
+        probe.audioRate = TransportAudioRate(p, size, firstLoose);
     }
     return probe;
 }

@@ -142,6 +142,10 @@ public:
 Driver& CurrentDriver();
 void SetDriver(std::unique_ptr<Driver> driver);
 bool SelectDriver(std::string_view name); // "qt" or "headless"; false when it cannot be had
+// Empty when Qt can open a display here (a platform that needs none, such as
+// QT_QPA_PLATFORM=offscreen, or an X or Wayland server that answers); otherwise why not. Asked
+// before Qt starts, since Qt ends the process when it finds no display.
+std::string DisplayProblem();
 std::unique_ptr<Driver> MakeHeadlessDriver();
 
 bool IsModalEnded(HWND dlg);

@@ -35,6 +35,13 @@ std::unique_ptr<Driver> ChooseDriver() {
     };
     bool display = set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
     if (want == "qt" || (want.empty() && display)) {
+        // A display named but not there would make Qt end the process.
+        std::string problem = DisplayProblem();
+        if (!problem.empty()) {
+            if (want == "qt")
+                std::fprintf(stderr, "yra-ui: no display (%s); running headless\n", problem.c_str());
+            return MakeHeadlessDriver();
+        }
         if (auto qt = LoadQtDriver()) return qt;
         if (want == "qt") std::fprintf(stderr, "yra-ui: the Qt driver is not available; running headless\n");
     }
@@ -64,6 +71,7 @@ bool SelectDriver(std::string_view name) {
         return true;
     }
     if (name == "qt") {
+        if (!DisplayProblem().empty()) return false;
         auto qt = LoadQtDriver();
         if (!qt) return false;
         SetDriver(std::move(qt));

@@ -3,14 +3,37 @@
 #include "qt_driver.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QMetaObject>
 #include <QPainter>
 #include <QThread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace host::ui::qt {
 namespace {
 
 QtDriver* g_instance = nullptr;
+
+bool WriteWholeFile(const std::string& path, const char* data, size_t size) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = true;
+    while (ok && size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) {
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+    }
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
 
 void EnsureApplication() {
     if (QApplication::instance()) return;
@@ -176,7 +199,12 @@ bool QtDriver::Screenshot(HWND hwnd, const std::string& pngPath) {
     QWidget* widget = Widget(hwnd);
     if (!widget || !OnGuiThread()) return false;
     QCoreApplication::processEvents();
-    return widget->grab().save(QString::fromStdString(pngPath), "PNG");
+    // Encoded in memory and written here, so that a failed write (a full disk) is seen: the
+    // image writer does not report one that happens when its file is closed.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !widget->grab().save(&buffer, "PNG")) return false;
+    return WriteWholeFile(pngPath, png.constData(), static_cast<size_t>(png.size()));
 }
 
 std::unique_ptr<Driver> CreateDriver() {

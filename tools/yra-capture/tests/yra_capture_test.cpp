@@ -70,6 +70,45 @@ TEST(YraCaptureSettings, ChoicesAreShownAndValuesNotOfferedRefused) {
     r = Capture("--settings 0 input='No HDMI Signal'");
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("warning box \"YRA_HD_Capture_AP\": No HDMI Signal."));
+    EXPECT_THAT(
+        r.err,
+        HasSubstr("row 0: the encode settings dialog refused OK (\"No HDMI Signal.\"); nothing was written"));
+}
+
+// A receiver code the dialog has no row for: the failure says why, in the words of its box.
+TEST(YraCaptureSettings, AnUnknownInputResolutionIsExplained) {
+    e2e::WriteDeviceList({"YRA USB Device; hdmi=99"});
+    auto r = Capture("--settings 0 volume=4");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out, HasSubstr("input Unknown Resolution"));
+    EXPECT_THAT(
+        r.err,
+        HasSubstr(
+            "row 0: the encode settings dialog refused OK (\"Unknown resolution.\"); nothing was written"));
+}
+
+TEST(YraCaptureOutput, ALostStandardOutputFailsTheRun) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    e2e::WriteDeviceList({"YRA USB Device"});
+    // Grouped, so that only standard output goes to the full device.
+    auto r = e2e::RunCommand("{ " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
+                             " --list >/dev/full; }");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("yra-capture: cannot write to standard output"));
+    r = e2e::RunCommand("{ " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
+                        " --help >/dev/full; }");
+    EXPECT_EQ(r.status, 1);
+}
+
+// Names the program cannot hold as text are refused before anything is made.
+TEST(YraCaptureRecording, ANameThatIsNotUtf8IsRefused) {
+    e2e::WriteDeviceList({"YRA USB Device"});
+    const std::string dir = e2e::TestDir() + "/names";
+    std::filesystem::create_directories(dir);
+    auto r = Capture("--record 0:" + e2e::Quote(dir + "/caf\xE9.ts") + " --duration 0.2");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_THAT(r.err, HasSubstr("caf\\xE9.ts is not valid UTF-8 (byte 0xE9 at offset"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
 }
 
 TEST(YraCaptureRecording, RecordsWithProgressIntoAPlayableFile) {
@@ -89,6 +128,57 @@ TEST(YraCaptureRecording, RecordsWithProgressIntoAPlayableFile) {
     EXPECT_THAT(e2e::ProbeStreams(b), ElementsAre("aac 48000", "h264 640x480"));
     EXPECT_EQ(e2e::DecodeErrors(a), "");
     EXPECT_EQ(e2e::DecodeErrors(b), "");
+}
+
+// The file dialog adds .ts to a name without an extension: the tool reports on that file and
+// says so. A folder is not a file to record into.
+TEST(YraCaptureRecording, ReportsOnTheFileActuallyWrittenAndRefusesAFolder) {
+    e2e::WriteDeviceList({"YRA USB Device"});
+    const std::string base = e2e::TestDir() + "/plain";
+    auto r = Capture("--record 0:" + e2e::Quote(base) + " --duration 1.5");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("row 0: recording into " + base + ".ts (the file dialog adds .ts"));
+    EXPECT_THAT(r.err, HasSubstr("row 0: " + base + ".ts: "));
+    EXPECT_THAT(r.err, Not(HasSubstr("nothing was written")));
+    EXPECT_GT(std::filesystem::file_size(base + ".ts"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(base));
+
+    const std::string folder = e2e::TestDir() + "/folder";
+    std::filesystem::create_directories(folder);
+    r = Capture("--record 0:" + e2e::Quote(folder) + " --duration 0.2");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("row 0: " + folder + " is a folder"));
+    EXPECT_FALSE(std::filesystem::exists(folder + ".ts"));
+}
+
+// Two recordings into one file: the second is told the file is in use, the first stays whole.
+TEST(YraCaptureRecording, AFileAnotherRecordingHoldsIsInUse) {
+    if (!e2e::HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+    e2e::WriteDeviceList({"YRA USB Device", "YRA USB Device"});
+    const std::string file = e2e::TestDir() + "/both.ts";
+    auto r = Capture("--settings 0 input=640x480_60P bitrate=1000 --record 0:" + e2e::Quote(file) +
+                     " --record 1:" + e2e::Quote(file) + " --duration 1.5");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("ERROR_SHARING_VIOLATION): the file is in use by another recording"));
+    EXPECT_THAT(r.err, HasSubstr("row 1: recording to " + file + " did not start"));
+    EXPECT_THAT(e2e::ProbeStreams(file), ElementsAre("aac 48000", "h264 640x480"));
+    EXPECT_EQ(e2e::DecodeErrors(file), "");
+}
+
+// Past a file-size limit the write fails and is reported; the process is not killed, and the
+// file holds a playable recording up to the limit.
+TEST(YraCaptureRecording, AFileSizeLimitIsReportedAndLeavesAPlayableFile) {
+    if (!e2e::HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+    e2e::WriteDeviceList({"YRA USB Device"});
+    const std::string file = e2e::TestDir() + "/limited.ts";
+    auto r = e2e::RunCommand("ulimit -f 1024 && exec " +
+                             e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
+                             " --record 0:" + e2e::Quote(file) + " --duration 3");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_THAT(
+        r.err,
+        HasSubstr("ERROR_DISK_FULL): the disk is full, or the file reached this process's size limit"));
+    EXPECT_THAT(e2e::ProbeStreams(file), ElementsAre("aac 48000", "h264 1920x1080"));
 }
 
 } // namespace

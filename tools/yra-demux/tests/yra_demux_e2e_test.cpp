@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -346,6 +348,122 @@ TEST_F(YraDemux, CountsParseErrorsAndGoesOn) {
     EXPECT_GE(RowsOf(rows, "video").size() + 2, media->videoDts.size());
     EXPECT_GE(RowsOf(rows, "audio").size() + 40, media->audioPts.size());
     EXPECT_LT(ReadFile(Path("damaged.h264")).size(), media->videoEs.size());
+}
+
+// Opening an output empties it, so one that is the input or another output is refused before
+// anything is opened for writing, whatever name or link leads to it.
+TEST_F(YraDemux, RefusesAnOutputThatIsTheInputOrAnotherOutput) {
+    Register();
+    uint8_t nCounter = 0;
+    const Bytes packet = TsPacket(0x44, false, nullptr, 0, nCounter);
+    const std::string in = Path("in.ts");
+    WriteFile(in, packet);
+    std::filesystem::create_symlink(in, Path("soft.ts"));
+    std::filesystem::create_hard_link(in, Path("hard.ts"));
+    std::filesystem::create_symlink(Path("later.h264"), Path("dangling"));
+    const std::string tool = std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(in);
+    const struct {
+        std::string args, expected;
+    } cases[] = {
+        {"--video " + Quote(in), "--video " + in + " is the input file"},
+        {"--audio " + Quote(Path("soft.ts")), "is the input file"},
+        {"--samples " + Quote(Path("hard.ts")), "is the input file"},
+        {"--video " + Quote(Path("./../" + std::filesystem::path(m_dir).filename().string() + "/in.ts")),
+         "is the input file"},
+        {"--video " + Quote(Path("v.h264")) + " --audio " + Quote(Path("./v.h264")),
+         "is the same file as --video"},
+        {"--video " + Quote(Path("later.h264")) + " --samples " + Quote(Path("dangling")),
+         "is the same file as"},
+    };
+    for (const auto& c : cases) {
+        ToolRun run = RunTool(tool + " " + c.args);
+        EXPECT_EQ(run.status, 2) << c.args << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.expected), std::string::npos) << c.args << "\n" << run.output;
+        EXPECT_EQ(ReadFile(in), packet) << c.args;
+        EXPECT_FALSE(std::filesystem::exists(Path("v.h264"))) << "nothing is opened for writing";
+        EXPECT_FALSE(std::filesystem::exists(Path("later.h264"))) << "nothing is opened for writing";
+    }
+    // A sink for everything is no clash.
+    ToolRun run = RunTool(tool + " --video /dev/null --audio /dev/null");
+    EXPECT_EQ(run.status, 0) << run.output;
+}
+
+// Files that are no stream, or no file at all, are refused with the reason, never taken as an
+// empty stream; a FIFO is refused without waiting for a writer.
+TEST_F(YraDemux, SaysWhyAnInputIsNoStream) {
+    Register();
+    const std::string tool = std::string(YRA_DEMUX_TOOL) + " --quiet ";
+    WriteFile(Path("bye.txt"), Bytes{'G', 'o', 'o', 'd', ' ', 'b', 'y', 'e'});
+    ToolRun text = RunTool(tool + Quote(Path("bye.txt")));
+    EXPECT_EQ(text.status, 1) << text.output;
+    EXPECT_NE(text.output.find("not recognisably an MPEG-2 transport or program stream"), std::string::npos)
+        << text.output;
+
+    std::mt19937 random(14);
+    for (int i = 0; i < 20; ++i) {
+        Bytes noise(50 * 1024);
+        for (uint8_t& b : noise)
+            b = static_cast<uint8_t>(random());
+        WriteFile(Path("noise.bin"), noise);
+        ToolRun run = RunTool(tool + Quote(Path("noise.bin")));
+        EXPECT_EQ(run.status, 1) << "random file " << i << ": " << run.output;
+    }
+
+    // Transport packets each behind a 4-byte time code.
+    uint8_t nCounter = 0;
+    uint8_t es[] = {0, 0, 0, 1, 0x09, 0xF0};
+    Bytes pes = Pes(PesHeader{}, Bytes(es, es + sizeof(es)));
+    Bytes timecoded;
+    for (int i = 0; i < 10; ++i) {
+        Bytes packet =
+            TsPacket(0x44, i == 0, i == 0 ? pes.data() : nullptr, i == 0 ? pes.size() : 0, nCounter);
+        timecoded.insert(timecoded.end(), {0x00, 0x12, 0x34, static_cast<uint8_t>(i)});
+        timecoded.insert(timecoded.end(), packet.begin(), packet.end());
+    }
+    WriteFile(Path("timecoded.ts"), timecoded);
+    ToolRun run192 = RunTool(tool + Quote(Path("timecoded.ts")));
+    EXPECT_EQ(run192.status, 1) << run192.output;
+    EXPECT_NE(run192.output.find("192-byte packets"), std::string::npos) << run192.output;
+
+    ASSERT_EQ(mkfifo(Path("fifo.ts").c_str(), 0600), 0);
+    ToolRun fifo = RunTool(tool + Quote(Path("fifo.ts")));
+    EXPECT_EQ(fifo.status, 1) << fifo.output;
+    EXPECT_NE(fifo.output.find("FIFO"), std::string::npos) << fifo.output;
+    EXPECT_EQ(fifo.output.find("No such file"), std::string::npos) << fifo.output;
+
+    std::filesystem::create_symlink("/dev/zero", Path("zero.ts"));
+    ToolRun zero = RunTool(tool + Quote(Path("zero.ts")));
+    EXPECT_EQ(zero.status, 1) << zero.output;
+    EXPECT_NE(zero.output.find("character device"), std::string::npos) << zero.output;
+}
+
+// Past a file-size limit a write fails and is reported; the tool is not killed by the signal.
+TEST_F(YraDemux, AFileSizeLimitFailsTheRunWithAMessage) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+    const Media* media = GetMedia(kPlain, YRA_DEMUX_MEDIA_DIR);
+    ASSERT_NE(media, nullptr);
+    Register();
+    ToolRun run = RunTool("ulimit -f 8 && exec " + std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(media->tsPath) +
+                          " --video " + Quote(Path("limited.h264")));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("ERROR_HANDLE_DISK_FULL"), std::string::npos) << run.output;
+}
+
+// What the tool prints is its result: losing it fails the run.
+TEST_F(YraDemux, AFailedWriteToStandardOutputFailsTheRun) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    Register();
+    uint8_t nCounter = 0;
+    WriteFile(Path("one.ts"), TsPacket(0x44, false, nullptr, 0, nCounter));
+    ToolRun ok = RunTool(std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("one.ts")) + " >/dev/null");
+    EXPECT_EQ(ok.status, 0) << ok.output;
+    // Grouped, so that only standard output goes to the full device.
+    ToolRun full =
+        RunTool("{ " + std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("one.ts")) + " >/dev/full; }");
+    EXPECT_EQ(full.status, 1) << full.output;
+    EXPECT_NE(full.output.find("cannot write to standard output"), std::string::npos) << full.output;
+    ToolRun help = RunTool("{ " + std::string(YRA_DEMUX_TOOL) + " --help >/dev/full; }");
+    EXPECT_EQ(help.status, 1) << help.output;
 }
 
 } // namespace
