@@ -1,12 +1,14 @@
 // yra-propsheet: the property sheet of a capture device, with the pages filed for it in the
 // registry. In a window with Qt, or driven from the command line without a display.
 #include "device_list.h"
+#include "host/device_filter.h"
 #include "host/propframe.h"
 #include "host/result_names.h"
 #include "host/ui_core.h"
 #include "sheet_controls.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -275,6 +277,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     int status = Run(options);
+    // A setting written here is what the device's next stream needs, in whichever program that
+    // stream runs: what is being prepared for it is finished and kept before this one exits.
+    host::WaitForPreparedStreams(std::chrono::seconds(30));
     CoFreeUnusedLibraries();
     CoUninitialize();
     return status;

@@ -150,3 +150,19 @@ TEST(LoopCache, KeepsTheMostRecentlyUsedLoops) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(LoopCache, APrefetchedLoopIsReadyForItsStreamAndWaitingForItEnds) {
+    FakeEncoder encoder;
+    encoder.duration = 50ms;
+    LoopCache cache(encoder.Function());
+    EXPECT_TRUE(cache.WaitIdle(0ms)); // nothing asked yet
+    cache.Prefetch(Named("a"));
+    cache.Prefetch(Named("a")); // on its way already
+    EXPECT_TRUE(cache.WaitIdle(60s));
+    ASSERT_TRUE(cache.Get(Named("a")).ok());
+    EXPECT_EQ(encoder.calls.load(), 1);
+}
+
+} // namespace
