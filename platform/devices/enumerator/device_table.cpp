@@ -41,7 +41,9 @@ public:
             std::shared_ptr<DeviceModel> model;
             HRESULT hr = AttachDeviceModel(device, &model);
             if (FAILED(hr)) return hr;
-            // A setting written now is what the next stream needs: the device prepares it at once.
+            // The stream the device will send is prepared ahead: for the settings it has now, and
+            // again whenever a write changes them, so that a run starts at once.
+            PrepareStream(*model);
             model->SetSettingsListener(PrepareStream);
             IBaseFilter* pFilter = nullptr;
             hr = CreateDeviceFilter(std::move(model), &pFilter);
