@@ -211,9 +211,10 @@ int main(int argc, char** argv) {
     monikers->Release();
     devEnum->Release();
 
-    std::printf("devices_graph_realtime: %zu device graphs -> %s, %ux%u at %u fps, %u kbps, %d s, %u cores\n",
+    std::printf("devices_graph_realtime: %zu device graphs -> %s, %ux%u at %u fps, %d kbps (1000 less each "
+                "further device), %d s, %u cores\n",
                 devices.size(), dumpDir.empty() ? "null sinks" : "dump filters", settings.nEncodeWidth,
-                settings.nEncodeHeight, settings.nEncodeFrameRate, settings.nBitRate, seconds, cores);
+                settings.nEncodeHeight, settings.nEncodeFrameRate, arg(5, 30000), seconds, cores);
 
     // The settings written above are being prepared in the background, as they are after any write.
     const auto prepareStart = std::chrono::steady_clock::now();
