@@ -3,6 +3,7 @@
 #include "platform/devices/encoder/loop_encoder.h"
 #include "platform/devices/encoder/loop_files.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -22,8 +23,8 @@ LoopCache::~LoopCache() {
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
+        m_cancel = true;
     }
-    m_cancel = true;
     m_jobQueued.notify_all();
     if (m_worker.joinable()) m_worker.join();
 }
@@ -33,16 +34,36 @@ LoopCache& LoopCache::Shared() {
     return cache;
 }
 
-std::map<EncoderSettings, LoopCache::Entry>::iterator LoopCache::Request(const EncoderSettings& settings) {
+std::map<EncoderSettings, LoopCache::Entry>::iterator LoopCache::Request(const EncoderSettings& settings,
+                                                                         Urgency urgency) {
     auto found = m_entries.find(settings);
     if (found == m_entries.end()) {
-        Job job{settings, {}};
+        Job job{settings, {}, urgency};
         Entry entry;
         entry.loop = job.promise.get_future().share();
         found = m_entries.emplace(settings, std::move(entry)).first;
-        m_jobs.push_back(std::move(job));
+        if (urgency == Urgency::Waited)
+            m_jobs.push_front(std::move(job));
+        else
+            m_jobs.push_back(std::move(job));
         if (!m_worker.joinable()) m_worker = std::thread([this] { Work(); });
         m_jobQueued.notify_one();
+    } else if (urgency == Urgency::Waited) {
+        auto queued = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const Job& job) { return job.settings == settings; });
+        if (queued != m_jobs.end()) {
+            Job job = std::move(*queued);
+            job.urgency = Urgency::Waited;
+            m_jobs.erase(queued);
+            m_jobs.push_front(std::move(job));
+        } else if (m_working && m_workingSettings == settings) {
+            m_workingUrgency = Urgency::Waited;
+        }
+    }
+    // What is being prepared ahead makes way for a loop a stream waits for.
+    if (urgency == Urgency::Waited && m_working && m_workingUrgency == Urgency::Ahead && !m_jobs.empty() &&
+        m_jobs.front().urgency == Urgency::Waited) {
+        m_preempted = true;
+        m_cancel = true;
     }
     found->second.lastUse = ++m_useClock;
     return found;
@@ -50,7 +71,7 @@ std::map<EncoderSettings, LoopCache::Entry>::iterator LoopCache::Request(const E
 
 void LoopCache::Prefetch(const EncoderSettings& settings) {
     std::lock_guard lock(m_mutex);
-    if (!m_quit) Request(settings);
+    if (!m_quit) Request(settings, Urgency::Ahead);
 }
 
 bool LoopCache::WaitIdle(std::chrono::milliseconds timeout) {
@@ -63,7 +84,7 @@ Result<LoopCache::Loop> LoopCache::Get(const EncoderSettings& settings, const St
     {
         std::lock_guard lock(m_mutex);
         if (m_quit) return Aborted();
-        loop = Request(settings)->second.loop;
+        loop = Request(settings, Urgency::Waited)->second.loop;
     }
     if (!stop) return loop.get();
     while (loop.wait_for(kStopPoll) != std::future_status::ready)
@@ -103,11 +124,22 @@ void LoopCache::Work() {
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
             m_working = true;
+            m_workingUrgency = job.urgency;
+            m_workingSettings = job.settings;
+            m_preempted = false;
+            m_cancel = false;
         }
         Result<Loop> result = Prepare(job.settings);
         {
             std::lock_guard lock(m_mutex);
             m_working = false;
+            const bool madeWay = m_preempted && !m_quit && !result.ok() && result.status().code == E_ABORT;
+            m_preempted = false;
+            if (madeWay) {
+                // Cancelled to make way: prepared again once the waited loops are made.
+                m_jobs.push_back(std::move(job));
+                continue;
+            }
             if (m_jobs.empty()) m_idle.notify_all();
             auto entry = m_entries.find(job.settings);
             if (result.ok() && entry != m_entries.end()) {

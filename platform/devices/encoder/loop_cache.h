@@ -42,7 +42,9 @@ public:
     Result<Loop> Get(const EncoderSettings& settings, const StopSignal* stop = nullptr);
 
     // Starts getting the loop for `settings` ready in the background, so that a stream started
-    // later has it at once. Does nothing when it is cached or on its way.
+    // later has it at once. Does nothing when it is cached or on its way. A stream waiting for
+    // its loop never waits behind one of these: a loop being prepared ahead is put back in the
+    // queue (its encode cancelled) while the waited one is made.
     void Prefetch(const EncoderSettings& settings);
 
     // Waits up to `timeout` until nothing is queued or being prepared; true when idle.
@@ -60,14 +62,17 @@ private:
         uint64_t lastUse = 0;
         bool encoded = false;
     };
+    enum class Urgency { Ahead, Waited };
     struct Job {
         EncoderSettings settings;
         std::promise<Result<Loop>> promise;
+        Urgency urgency = Urgency::Ahead;
     };
 
     void Work();
-    // With m_mutex held: the entry for `settings`, queueing its job when there is none.
-    std::map<EncoderSettings, Entry>::iterator Request(const EncoderSettings& settings);
+    // With m_mutex held: the entry for `settings`, queueing its job when there is none. A stream
+    // waiting for its loop goes before loops being prepared ahead.
+    std::map<EncoderSettings, Entry>::iterator Request(const EncoderSettings& settings, Urgency urgency);
     Result<Loop> Prepare(const EncoderSettings& settings);
     Result<Loop> RunEncode(const EncoderSettings& settings);
     void EvictBeyondCapacity(); // with m_mutex held
@@ -75,13 +80,16 @@ private:
     const EncodeFunction m_encode;
     const size_t m_capacity;
     const Files m_files;
-    std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_cancel{false}; // the encode in progress stops: the cache closes, or a waited loop preempts it
     std::atomic<size_t> m_encodeCount{0};
 
     std::mutex m_mutex;
     std::condition_variable m_jobQueued;
     std::condition_variable m_idle;
     bool m_working = false; // the worker holds a job
+    Urgency m_workingUrgency = Urgency::Ahead;
+    EncoderSettings m_workingSettings;
+    bool m_preempted = false; // the job in progress was cancelled to make way
     std::map<EncoderSettings, Entry> m_entries;
     std::deque<Job> m_jobs;
     uint64_t m_useClock = 0;

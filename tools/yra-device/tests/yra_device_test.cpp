@@ -7,6 +7,7 @@
 
 #include "host/device_filter.h"
 #include "host/device_presence.h"
+#include "host/host_root.h"
 #include "YRA_HD_Capture_SDK.h"
 
 #include <gmock/gmock.h>
@@ -69,6 +70,13 @@ private:
     std::string m_out, m_err;
 };
 
+// Each test meets its devices new: no device state or list kept from an earlier run.
+void ForgetDevices() {
+    std::error_code ignored;
+    std::filesystem::remove_all(host::HostRootPath() + "/devices", ignored);
+    std::filesystem::remove(host::DeviceListPath(), ignored);
+}
+
 host::DevicePresence Presence() {
     host::DevicePresence presence;
     EXPECT_EQ(host::QueryDevicePresence(host::LoadDeviceList().devices.at(0), &presence), S_OK);
@@ -88,6 +96,7 @@ protected:
     void SetUp() override {
         AppTest::SetUp();
         if (!e2e::HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
+        ForgetDevices();
         e2e::WriteDeviceList({"YRA USB Device"});
         dir = e2e::TestDir();
     }
@@ -198,6 +207,7 @@ TEST_F(DeviceAcrossProcesses, TheProgramsRowRecordsOnAfterAnUnplugUntilStopWhich
 }
 
 TEST(YraDeviceUsage, HelpMistakesAndUnknownDevices) {
+    ForgetDevices();
     auto help = e2e::RunCommand(Tool("yra-device") + " --help");
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.out, HasSubstr("yra-device unplug DEVICE"));
