@@ -36,7 +36,8 @@ bool SameName(const std::u16string& name, std::string_view wanted) {
     const std::string utf8 = host::Utf8FromWide(name);
     if (utf8.size() != wanted.size()) return false;
     for (size_t i = 0; i < utf8.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(utf8[i])) != std::tolower(static_cast<unsigned char>(wanted[i])))
+        if (std::tolower(static_cast<unsigned char>(utf8[i])) !=
+            std::tolower(static_cast<unsigned char>(wanted[i])))
             return false;
     return true;
 }
@@ -108,8 +109,8 @@ int Change(const std::string& action, const host::DeviceListEntry& device, size_
     const std::string name = Printable(device.config.name);
     if (FAILED(hr)) {
         const char* why = hr == host::kDeviceNotConnected ? ": it is unplugged" : "";
-        std::fprintf(stderr, "yra-device: %s %zu (%s) failed%s, %s\n", action.c_str(), index, name.c_str(), why,
-                     host::FormatResult(hr).c_str());
+        std::fprintf(stderr, "yra-device: %s %zu (%s) failed%s, %s\n", action.c_str(), index, name.c_str(),
+                     why, host::FormatResult(hr).c_str());
         return 1;
     }
     std::printf("%zu: %s %s\n", index, name.c_str(), hr == S_FALSE ? already : done);

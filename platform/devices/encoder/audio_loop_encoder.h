@@ -13,11 +13,13 @@ inline constexpr int64_t kAudioBitRate = 128000;
 
 class AudioLoopEncoder final : public CodecLoopEncoder {
 public:
-    AudioLoopEncoder(const EncoderSettings& settings, const LoopPlan& plan) : CodecLoopEncoder(settings, plan) {}
+    AudioLoopEncoder(const EncoderSettings& settings, const LoopPlan& plan)
+        : CodecLoopEncoder(settings, plan) {}
 
     Status Open();
     // The plan's AudioFramesEncoded() packets, in order, with times in 90 kHz units.
-    Status Encode(const ToneGenerator& tone, const std::atomic<bool>& cancel, std::vector<PacketPtr>& packets);
+    Status Encode(const ToneGenerator& tone, const std::atomic<bool>& cancel,
+                  std::vector<PacketPtr>& packets);
 
 private:
     Status Drain(bool flushing, std::vector<PacketPtr>& packets);

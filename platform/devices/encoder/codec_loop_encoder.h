@@ -15,7 +15,8 @@ public:
     const AVCodecContext* Context() const { return m_context.get(); }
 
 protected:
-    CodecLoopEncoder(const EncoderSettings& settings, const LoopPlan& plan) : m_settings(settings), m_plan(plan) {}
+    CodecLoopEncoder(const EncoderSettings& settings, const LoopPlan& plan)
+        : m_settings(settings), m_plan(plan) {}
     ~CodecLoopEncoder() = default;
 
     EncoderSettings m_settings;

@@ -65,15 +65,18 @@ std::string LoopFolder() {
 
 std::string LoopKey(const EncoderSettings& s) {
     char head[256];
-    std::snprintf(head, sizeof head, "format=%d codec=%u size=%dx%d rate=%d/%d kbps=%d audio=%d hz=%d volume=%d name=",
-                  kLoopFormat, static_cast<unsigned>(LIBAVCODEC_VERSION_INT), s.width, s.height, s.frameRate.num,
-                  s.frameRate.den, s.bitrateKbps, s.audioEnabled ? 1 : 0, s.sampleRateHz, s.volume);
+    std::snprintf(
+        head, sizeof head,
+        "format=%d codec=%u size=%dx%d rate=%d/%d kbps=%d audio=%d hz=%d volume=%d name=", kLoopFormat,
+        static_cast<unsigned>(LIBAVCODEC_VERSION_INT), s.width, s.height, s.frameRate.num, s.frameRate.den,
+        s.bitrateKbps, s.audioEnabled ? 1 : 0, s.sampleRateHz, s.volume);
     return head + s.deviceName;
 }
 
 std::string LoopFilePath(const EncoderSettings& settings) {
     char name[32];
-    std::snprintf(name, sizeof name, "%016llx.loop", static_cast<unsigned long long>(Fnv1a(LoopKey(settings))));
+    std::snprintf(name, sizeof name, "%016llx.loop",
+                  static_cast<unsigned long long>(Fnv1a(LoopKey(settings))));
     return LoopFolder() + "/" + name;
 }
 
@@ -97,7 +100,8 @@ std::shared_ptr<const EncodedLoop> LoadLoopFile(const EncoderSettings& settings)
         return nullptr;
     std::string key(keySize, '\0');
     uint64_t byteCount = 0;
-    if (!ReadAll(fd, key.data(), keySize) || key != LoopKey(settings) || !ReadAll(fd, &byteCount, sizeof byteCount))
+    if (!ReadAll(fd, key.data(), keySize) || key != LoopKey(settings) ||
+        !ReadAll(fd, &byteCount, sizeof byteCount))
         return nullptr;
     const uint64_t header = sizeof kMagic + sizeof keySize + keySize + sizeof byteCount;
     if (byteCount != static_cast<uint64_t>(st.st_size) - header) return nullptr;

@@ -13,11 +13,13 @@ namespace host::encoder {
 
 class VideoLoopEncoder final : public CodecLoopEncoder {
 public:
-    VideoLoopEncoder(const EncoderSettings& settings, const LoopPlan& plan) : CodecLoopEncoder(settings, plan) {}
+    VideoLoopEncoder(const EncoderSettings& settings, const LoopPlan& plan)
+        : CodecLoopEncoder(settings, plan) {}
 
     Status Open();
     // One packet per loop frame, in order, with times in 90 kHz units. E_ABORT when cancelled.
-    Status Encode(const TestPattern& pattern, const std::atomic<bool>& cancel, std::vector<PacketPtr>& packets);
+    Status Encode(const TestPattern& pattern, const std::atomic<bool>& cancel,
+                  std::vector<PacketPtr>& packets);
 
 private:
     Status Drain(bool flushing, std::vector<PacketPtr>& packets);

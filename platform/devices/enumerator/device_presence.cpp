@@ -37,7 +37,8 @@ std::string StateId(const DeviceListEntry& device) {
     const std::string name = Utf8FromWide(device.config.name);
     std::string id;
     for (unsigned char c : name) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+            c == '_') {
             id += static_cast<char>(c);
         } else {
             char escaped[4];

@@ -38,7 +38,8 @@ void ReplyToMcuRequest(const DeviceImage& image, const McuOverrides& overrides, 
     std::vector<uint8_t> data = overrides.replyData ? *overrides.replyData : AnswerTo(command, image);
     size_t copied = std::min<size_t>(data.size(), MCU_REPLY_DATA_MAX);
     if (copied) std::memcpy(packet + MCU_REPLY_DATA_OFFSET, data.data(), copied);
-    packet[MCU_REPLY_LENGTH_OFFSET] = overrides.replyLength ? *overrides.replyLength : static_cast<uint8_t>(copied);
+    packet[MCU_REPLY_LENGTH_OFFSET] =
+        overrides.replyLength ? *overrides.replyLength : static_cast<uint8_t>(copied);
 }
 
 } // namespace host

@@ -33,7 +33,8 @@ const std::vector<WordPlace>& Places() {
             next += info.size;
         }
         // The power-line value is kept as one word.
-        table.push_back({&PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY, next, 4});
+        table.push_back(
+            {&PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY, next, 4});
         return table;
     }();
     return places;

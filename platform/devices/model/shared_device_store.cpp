@@ -54,7 +54,8 @@ int OpenRegular(const std::string& path, HRESULT* phr) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) {
         const int error = errno;
-        Complain(path, error == ELOOP ? "is a symbolic link, not a device's state file" : std::strerror(error));
+        Complain(path,
+                 error == ELOOP ? "is a symbolic link, not a device's state file" : std::strerror(error));
         *phr = error == ELOOP ? HRESULT_FROM_WIN32(ERROR_BAD_FILE_TYPE) : FromErrno(error);
         return -1;
     }

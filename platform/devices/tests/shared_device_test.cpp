@@ -146,7 +146,7 @@ TEST_F(SharedDeviceTest, UnpluggingEndsTheStreamKeepsTheFileAndFailsEveryCall) {
     EXPECT_EQ(host::AttachDeviceModel(Listed(), &model), host::kDeviceNotConnected);
     EXPECT_EQ(host::ResetDevice(Listed()), host::kDeviceNotConnected);
 
-    graph.Dismantle(); // Stop still works and closes the file
+    graph.Dismantle();    // Stop still works and closes the file
     RecordingGraph again; // and a lost device streams no more
     ASSERT_EQ(again.Build(device.Get(), TestDir() + "/again.ts"), S_OK);
     EXPECT_EQ(again.control->Run(), host::kDeviceNotConnected);

@@ -5,10 +5,10 @@
 #include "app_fixture.h"
 #include "e2e_support.h"
 
+#include "YRA_HD_Capture_SDK.h"
 #include "host/device_filter.h"
 #include "host/device_presence.h"
 #include "host/host_root.h"
-#include "YRA_HD_Capture_SDK.h"
 
 #include <gmock/gmock.h>
 
@@ -39,9 +39,11 @@ class Background {
 public:
     explicit Background(const std::string& command)
         : m_out(e2e::TestDir() + "/.bg.out"), m_err(e2e::TestDir() + "/.bg.err") {
-        const std::string line = "exec " + command + " >" + e2e::Quote(m_out) + " 2>" + e2e::Quote(m_err) + " </dev/null";
+        const std::string line =
+            "exec " + command + " >" + e2e::Quote(m_out) + " 2>" + e2e::Quote(m_err) + " </dev/null";
         const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
-        if (posix_spawn(&m_pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) m_pid = -1;
+        if (posix_spawn(&m_pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+            m_pid = -1;
     }
     ~Background() {
         if (m_pid > 0) {
@@ -121,8 +123,9 @@ TEST_F(DeviceAcrossProcesses, ASettingAppliedInTheSheetIsRecordedByTheOpenProgra
     const std::string path = dir + "/applied.ts";
     RunMainDialog([&](HWND dlg, CYRA_HD_Capture_APDlg&) {
         // The program wrote the device's defaults when it opened; the sheet changes them now.
-        auto sheet = e2e::RunCommand(Tool("yra-propsheet") +
-                                     " --set Width=1280 --set Height=720 --set 'Video Properties/Bitrate=2000' --apply");
+        auto sheet = e2e::RunCommand(
+            Tool("yra-propsheet") +
+            " --set Width=1280 --set Height=720 --set 'Video Properties/Bitrate=2000' --apply");
         ASSERT_EQ(sheet.status, 0) << sheet.out << sheet.err;
         EXPECT_THAT(sheet.out, HasSubstr("Apply: done"));
         Start(dlg, 0, path);
@@ -143,7 +146,8 @@ TEST_F(DeviceAcrossProcesses, ASecondRecorderIsToldTheDeviceIsBusyAndAKilledOneL
     auto second = e2e::RunCommand(Tool("yra-capture") + " --record 0:" + e2e::Quote(dir + "/second.ts") +
                                   " --duration 0.2");
     EXPECT_EQ(second.status, 1);
-    EXPECT_THAT(second.err, HasSubstr("error box \"OnBtnClickedStart()\": Run() failed, HRESULT = 0x800700AA."));
+    EXPECT_THAT(second.err,
+                HasSubstr("error box \"OnBtnClickedStart()\": Run() failed, HRESULT = 0x800700AA."));
 
     // Killed outright: the system ends its claim with it, and the device records here at once.
     first.Kill();
@@ -152,7 +156,8 @@ TEST_F(DeviceAcrossProcesses, ASecondRecorderIsToldTheDeviceIsBusyAndAKilledOneL
     const std::string path = dir + "/after.ts";
     RunMainDialog([&](HWND dlg, CYRA_HD_Capture_APDlg& app) {
         Start(dlg, 0, path);
-        EXPECT_TRUE(Eventually([&] { return host::DeviceStreamStatsOf(app.GetDeviceFilter(0))->samplesDelivered > 0; }));
+        EXPECT_TRUE(Eventually(
+            [&] { return host::DeviceStreamStatsOf(app.GetDeviceFilter(0))->samplesDelivered > 0; }));
         Stop(dlg, 0);
     });
     EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{});
@@ -170,7 +175,8 @@ TEST_F(DeviceAcrossProcesses, UnpluggedWhileRecordingTheFilePlaysToThatMomentAnd
     EXPECT_EQ(unplug.status, 0) << unplug.err;
     EXPECT_EQ(unplug.out, "0: YRA USB Device unplugged\n");
     EXPECT_EQ(capture.Wait(), 1); // well before its 120 s
-    EXPECT_THAT(capture.Err(), HasSubstr("row 0: the device was unplugged; the recording to " + path + " ends there"));
+    EXPECT_THAT(capture.Err(),
+                HasSubstr("row 0: the device was unplugged; the recording to " + path + " ends there"));
     EXPECT_THAT(e2e::ProbeStreams(path), ElementsAre("aac 48000", "h264 640x480"));
     EXPECT_EQ(e2e::DecodeErrors(path), "");
 
