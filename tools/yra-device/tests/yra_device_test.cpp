@@ -137,6 +137,21 @@ TEST_F(DeviceAcrossProcesses, ASettingAppliedInTheSheetIsRecordedByTheOpenProgra
     EXPECT_EQ(e2e::DecodeErrors(path), "");
 }
 
+TEST_F(DeviceAcrossProcesses, TheProgramsSettingsDialogAndTheSheetSeeOneDevice) {
+    auto registered = e2e::RunCommand(Tool("yra-regsvr") + " " + e2e::Quote(YRA_VIDEO_PAGES) + " " +
+                                      e2e::Quote(YRA_POWER_PAGE));
+    ASSERT_EQ(registered.status, 0) << registered.err;
+    // The program's settings dialog, driven by yra-capture, writes; the sheet, later and in
+    // another process, reads what it wrote.
+    auto capture = e2e::RunCommand(Tool("yra-capture") +
+                                   " --settings 0 input=1280x720_60P encode=640x480_60P bitrate=3000");
+    ASSERT_EQ(capture.status, 0) << capture.err;
+    auto sheet = e2e::RunCommand(Tool("yra-propsheet") + " --dump");
+    ASSERT_EQ(sheet.status, 0) << sheet.err;
+    EXPECT_THAT(sheet.out, HasSubstr("Width                  640  (id 210)"));
+    EXPECT_THAT(sheet.out, HasSubstr("Bitrate                3000"));
+}
+
 TEST_F(DeviceAcrossProcesses, ASecondRecorderIsToldTheDeviceIsBusyAndAKilledOneLeavesNoClaim) {
     Background first(Tool("yra-capture") + " --settings 0 input=640x480_60P bitrate=1000 --record 0:" +
                      e2e::Quote(dir + "/first.ts") + " --duration 120");
