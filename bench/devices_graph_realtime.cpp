@@ -1,8 +1,12 @@
 // Eight virtual devices recording in real time through graphs, as the capture program runs them:
 // each device filter streams into a sink of its own in a graph of its own, paced by the graph's
 // clock. The sink is a null renderer (default) or the dump filter writing to a file (--dump DIR).
-// Prints the CPU share while streaming, how late samples reached their sinks against the stream
-// time they were due, and how long the stops took.
+// Every device gets settings of its own (its bit rate steps down by 1000 kbps a device), written
+// through the SDK, which has each device prepare its stream in the background. Prints how long
+// that took, the time from each graph's Run to its device's first delivered sample (worst and
+// median, all devices started together), the CPU share while streaming, how late samples reached
+// their sinks against the stream time they were due, how long the stops took, and, for one
+// device unplugged mid-stream, the time until end of stream reached its sink.
 //
 //   devices_graph_realtime [--dump DIR] [seconds=10] [devices=8] [width=1920] [height=1080] [fps=30]
 //   [kbps=30000]
@@ -10,6 +14,7 @@
 #include "framework/streams.h"
 #include "host/device_filter.h"
 #include "host/device_list.h"
+#include "host/device_presence.h"
 #include "host/host_root.h"
 #include "host/utf.h"
 #include "plat/com.h"
@@ -54,6 +59,7 @@ public:
     std::atomic<int64_t> totalLag{0};
     std::atomic<int64_t> samples{0};
     std::atomic<int64_t> bytes{0};
+    std::atomic<int64_t> endOfStreamNs{0}; // steady clock
 
 private:
     class Pin : public CBaseInputPin {
@@ -76,6 +82,10 @@ private:
             m_pSink->bytes += pSample->GetActualDataLength();
             return S_OK;
         }
+        HRESULT EndOfStream() override {
+            m_pSink->endOfStreamNs = std::chrono::steady_clock::now().time_since_epoch().count();
+            return CBaseInputPin::EndOfStream();
+        }
 
     private:
         CNullSink* const m_pSink;
@@ -90,10 +100,26 @@ struct Device {
     IBaseFilter* filter = nullptr;
     IGraphBuilder* graph = nullptr;
     IMediaControl* control = nullptr;
+    IMediaEventEx* events = nullptr;
     CNullSink* nullSink = nullptr;
     IBaseFilter* dump = nullptr;
     std::string file;
 };
+
+double Milliseconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+uint64_t Delivered(IBaseFilter* filter) {
+    return host::DeviceStreamStatsOf(filter)->samplesDelivered;
+}
 
 int Fail(const char* what, HRESULT hr) {
     std::fprintf(stderr, "%s failed: 0x%08X\n", what, static_cast<unsigned>(hr));
@@ -148,12 +174,14 @@ int main(int argc, char** argv) {
         settings.nEncodeWidth = static_cast<uint32_t>(arg(2, 1920));
         settings.nEncodeHeight = static_cast<uint32_t>(arg(3, 1080));
         settings.nEncodeFrameRate = static_cast<uint32_t>(arg(4, 30));
-        settings.nBitRate = settings.nBitRate2 = settings.nBitRate3 = static_cast<uint32_t>(arg(5, 30000));
+        const int kbps = std::max(1000, arg(5, 30000) - 1000 * static_cast<int>(devices.size()));
+        settings.nBitRate = settings.nBitRate2 = settings.nBitRate3 = static_cast<uint32_t>(kbps);
         if (FAILED(hr = YRA_HDC_SDK_SetFilterParam(d.filter, &settings))) return Fail("SetFilterParam", hr);
 
         CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                          reinterpret_cast<void**>(&d.graph));
         d.graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&d.control));
+        d.graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(&d.events));
         d.graph->AddFilter(d.filter, u"Source");
         IBaseFilter* sink = nullptr;
         if (dumpDir.empty()) {
@@ -183,35 +211,49 @@ int main(int argc, char** argv) {
     monikers->Release();
     devEnum->Release();
 
-    std::printf("devices_graph_realtime: %zu device graphs -> %s, %ux%u at %u fps, %u kbps, %d s, %u cores\n",
+    std::printf("devices_graph_realtime: %zu device graphs -> %s, %ux%u at %u fps, %d kbps (1000 less each "
+                "further device), %d s, %u cores\n",
                 devices.size(), dumpDir.empty() ? "null sinks" : "dump filters", settings.nEncodeWidth,
-                settings.nEncodeHeight, settings.nEncodeFrameRate, settings.nBitRate, seconds, cores);
+                settings.nEncodeHeight, settings.nEncodeFrameRate, arg(5, 30000), seconds, cores);
 
-    // Leaving stopped encodes each device's loop; run once every device is ready.
-    const auto encodeStart = std::chrono::steady_clock::now();
-    for (Device& d : devices)
-        if (FAILED(hr = d.control->Pause())) return Fail("Pause", hr);
-    for (Device& d : devices)
-        while (!host::DeviceStreamStatsOf(d.filter)->streamReady)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::printf("loops ready after %.2f s\n",
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - encodeStart).count());
+    // The settings written above are being prepared in the background, as they are after any write.
+    const auto prepareStart = std::chrono::steady_clock::now();
+    host::WaitForPreparedStreams(std::chrono::minutes(10));
+    std::printf("written settings prepared in the background within %.2f s of the bench waiting\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - prepareStart).count());
 
+    // All devices started together: Run each graph, then watch for each device's first sample.
+    std::vector<std::chrono::steady_clock::time_point> runAt(devices.size()), firstAt(devices.size());
+    std::vector<bool> seen(devices.size(), false);
     const double cpuBefore = CpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    for (Device& d : devices)
-        if (FAILED(hr = d.control->Run())) return Fail("Run", hr);
+    for (size_t i = 0; i < devices.size(); ++i) {
+        runAt[i] = std::chrono::steady_clock::now();
+        if (FAILED(hr = devices[i].control->Run())) return Fail("Run", hr);
+    }
+    for (size_t left = devices.size(); left && std::chrono::steady_clock::now() - start < std::chrono::seconds(30);) {
+        for (size_t i = 0; i < devices.size(); ++i)
+            if (!seen[i] && Delivered(devices[i].filter) > 0) {
+                firstAt[i] = std::chrono::steady_clock::now();
+                seen[i] = true;
+                --left;
+            }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    std::vector<double> firstMs;
+    for (size_t i = 0; i < devices.size(); ++i)
+        firstMs.push_back(seen[i] ? Milliseconds(firstAt[i] - runAt[i]) : 30000.0);
+    std::printf("Run to first delivered sample: worst %.2f ms, median %.2f ms (goal: within 100 ms)\n",
+                *std::max_element(firstMs.begin(), firstMs.end()), Median(firstMs));
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double cpu = CpuSeconds() - cpuBefore;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    double worstStopMs = 0;
+    std::vector<double> stopMs;
     for (Device& d : devices) {
         const auto before = std::chrono::steady_clock::now();
         d.control->Stop();
-        worstStopMs = std::max(
-            worstStopMs,
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count());
+        stopMs.push_back(Milliseconds(std::chrono::steady_clock::now() - before));
     }
 
     int64_t samples = 0, bytes = 0, worstLag = 0, totalLag = 0;
@@ -237,11 +279,66 @@ int main(int argc, char** argv) {
         std::printf("sample lag at the sink behind its stream time: worst %.2f ms, mean %.3f ms\n",
                     static_cast<double>(worstLag) / 1e4,
                     samples ? static_cast<double>(totalLag) / static_cast<double>(samples) / 1e4 : 0.0);
-    std::printf("stop: slowest graph stop %.2f ms\n", worstStopMs);
+    std::printf("stop: slowest graph stop %.2f ms, median %.2f ms (goal: within 20 ms)\n",
+                *std::max_element(stopMs.begin(), stopMs.end()), Median(stopMs));
+
+    // One device unplugged mid-stream: how long until its end of stream reaches the sink.
+    std::vector<double> unplugMs;
+    const host::DeviceList attached = host::LoadDeviceList();
+    for (int round = 0; round < 5; ++round) {
+        Device& d = devices[0];
+        if (FAILED(hr = d.control->Run())) return Fail("Run (before the unplug)", hr);
+        const uint64_t before = Delivered(d.filter);
+        while (Delivered(d.filter) < before + 5)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        LONG code = 0;
+        LONG_PTR p1 = 0, p2 = 0;
+        while (d.events->GetEvent(&code, &p1, &p2, 0) == S_OK) d.events->FreeEventParams(code, p1, p2);
+        if (d.nullSink) d.nullSink->endOfStreamNs = 0;
+        const auto unplugged = std::chrono::steady_clock::now();
+        if (FAILED(hr = host::UnplugDevice(attached.devices.at(0)))) return Fail("UnplugDevice", hr);
+        std::chrono::steady_clock::time_point ended{};
+        if (d.nullSink) {
+            while (d.nullSink->endOfStreamNs.load() == 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+            ended = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(d.nullSink->endOfStreamNs.load()));
+        } else {
+            // The dump filter reports the end of its stream as the graph's completion.
+            while (d.events->GetEvent(&code, &p1, &p2, 5000) == S_OK) {
+                d.events->FreeEventParams(code, p1, p2);
+                if (code == EC_COMPLETE) break;
+            }
+            ended = std::chrono::steady_clock::now();
+        }
+        unplugMs.push_back(Milliseconds(ended - unplugged));
+        d.control->Stop();
+        d.graph->RemoveFilter(d.filter);
+        d.filter->Release();
+        // Plugged in again, it is a fresh device: bind it anew, with its defaults.
+        host::PlugDevice(attached.devices.at(0));
+        if (FAILED(hr = host::BindDeviceFilter(attached.devices.at(0), &d.filter))) return Fail("BindDeviceFilter", hr);
+        d.graph->AddFilter(d.filter, u"Source");
+        IPin* out = nullptr;
+        IPin* in = nullptr;
+        d.filter->FindPin(host::kDeviceCapturePinName, &out);
+        IEnumPins* pins = nullptr;
+        IBaseFilter* sink = d.nullSink ? static_cast<IBaseFilter*>(d.nullSink) : d.dump;
+        sink->EnumPins(&pins);
+        pins->Next(1, &in, nullptr);
+        pins->Release();
+        hr = d.graph->ConnectDirect(out, in, nullptr);
+        out->Release();
+        in->Release();
+        if (FAILED(hr)) return Fail("ConnectDirect (after plugging in)", hr);
+    }
+    std::printf("unplug mid-stream to end of stream at the %s: worst %.2f ms, median %.2f ms over %zu unplugs "
+                "(goal: within 50 ms)\n",
+                dumpDir.empty() ? "sink" : "dump filter", *std::max_element(unplugMs.begin(), unplugMs.end()),
+                Median(unplugMs), unplugMs.size());
 
     for (Device& d : devices) {
         d.graph->RemoveFilter(d.filter);
         d.control->Release();
+        d.events->Release();
         d.graph->Release();
         if (d.nullSink) d.nullSink->Release();
         if (d.dump) d.dump->Release();

@@ -35,12 +35,13 @@ void OnInterrupt(int) {
     g_interrupted = true;
 }
 
-// The program reports nothing once a graph runs; a write failure (a full disk) reaches the
-// graph's event queue only. Reads the events of each recording row's graph and reports an abort.
-bool RecordingsHealthy(const std::vector<RecordingFile>& files) {
+// The program reports nothing once a graph runs; a write failure (a full disk) or an unplugged
+// device reaches the graph's event queue only. Reads the events of each recording row's graph and
+// reports what ended a recording; a row whose device went away is marked ended.
+bool RecordingsHealthy(std::vector<RecordingFile>& files) {
     auto* dlg = static_cast<CYRA_HD_Capture_APDlg*>(AfxGetMainWnd());
     bool healthy = true;
-    for (const RecordingFile& f : files) {
+    for (RecordingFile& f : files) {
         const DeviceGraph* graph = dlg ? dlg->GetDeviceGraph(f.row) : nullptr;
         if (!graph || !graph->pGraph) continue;
         IMediaEventEx* events = nullptr;
@@ -49,7 +50,13 @@ bool RecordingsHealthy(const std::vector<RecordingFile>& files) {
         LONG code = 0;
         LONG_PTR param1 = 0, param2 = 0;
         while (events->GetEvent(&code, &param1, &param2, 0) == S_OK) {
-            if (code == EC_ERRORABORT) {
+            if (code == EC_DEVICE_LOST && param2 == 0) {
+                std::fprintf(stderr,
+                             "\nyra-capture: row %d: the device was unplugged; the recording to %s ends there\n",
+                             f.row, Printable(f.path).c_str());
+                f.ended = true;
+                healthy = false;
+            } else if (code == EC_ERRORABORT && !(f.ended && param1 == host::kDeviceNotConnected)) {
                 std::fprintf(stderr, "\nyra-capture: row %d: the recording to %s failed, HRESULT = %s\n",
                              f.row, Printable(f.path).c_str(),
                              ExplainResult(static_cast<HRESULT>(param1)).c_str());
@@ -60,6 +67,10 @@ bool RecordingsHealthy(const std::vector<RecordingFile>& files) {
         events->Release();
     }
     return healthy;
+}
+
+bool AllEnded(const std::vector<RecordingFile>& files) {
+    return std::all_of(files.begin(), files.end(), [](const RecordingFile& f) { return f.ended; });
 }
 
 // Records the requested rows for the requested time; an interruption ends the wait early so
@@ -104,7 +115,7 @@ bool Record(HWND dlg, const Options& options) {
         if (stats) written = std::max<uint64_t>(stats->bytesDelivered, written);
         return written;
     });
-    while (progress.ElapsedSeconds() < options.durationSeconds && !g_interrupted) {
+    while (progress.ElapsedSeconds() < options.durationSeconds && !g_interrupted && !AllEnded(started)) {
         if (!RecordingsHealthy(started)) ok = false;
         progress.Update();
         double left = options.durationSeconds - progress.ElapsedSeconds();

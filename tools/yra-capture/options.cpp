@@ -27,8 +27,8 @@ servers and scripts. The main dialog opens and finds the attached devices; then,
                            encode=WxH RATE     encode resolution, from the list the input allows
                            bitrate=KBPS        1000, 3000, 5000, 7000, 9000, 10000, 20000 or 30000
                          The input is chosen first, since it decides the encode list.
-                         Settings hold for this run only: the program writes every device's
-                         defaults when it starts, so give --settings with --record.
+                         The device keeps them, as hardware does, but the program writes
+                         every device's defaults when it starts: give --settings with --record.
   --record ROW:FILE      presses Start on row ROW and answers the file dialog with FILE
                          (an existing file is overwritten; the dialog adds .ts to a name
                          without an extension, and the tool says so); repeat for several rows
@@ -39,11 +39,14 @@ servers and scripts. The main dialog opens and finds the attached devices; then,
 The dialog is closed at the end, which stops anything still recording.
 
 While recording, a progress line on stderr shows the elapsed time and, per file, the bytes
-written and the bit rate. Every message box the program raises is printed to stderr.
+written and the bit rate. Every message box the program raises is printed to stderr. A device
+that is unplugged while it records (yra-device unplug) ends its file there, which stays
+playable; the tool says so and stops once every recording has ended. A device that another
+program records already fails to start with HRESULT 0x800700AA (busy).
 
 Exit status: 0 on success; 1 when the program raised an error message box or an action could
-not be done (no such row, a value not offered, a file not written, standard output lost); 2 for
-a usage mistake.
+not be done (no such row, a value not offered, a file not written, a device unplugged while it
+recorded, standard output lost); 2 for a usage mistake.
 
 Devices are those of $YRA_HOST_ROOT/devices.conf, or the one built-in "YRA USB Device".
 

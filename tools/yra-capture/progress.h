@@ -12,6 +12,7 @@ namespace capture_tool {
 struct RecordingFile {
     int row = 0;
     std::string path;
+    bool ended = false; // its device went away: nothing more will come
 };
 
 // Bytes recorded so far for a row: the file's size, or more where the writer still buffers.

@@ -1,6 +1,7 @@
 // yra-propsheet: the property sheet of a capture device, with the pages filed for it in the
 // registry. In a window with Qt, or driven from the command line without a display.
 #include "device_list.h"
+#include "host/device_filter.h"
 #include "host/propframe.h"
 #include "host/registry_store.h"
 #include "host/result_names.h"
@@ -9,6 +10,7 @@
 #include "standard_output.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -300,6 +302,9 @@ int Main(int argc, char** argv) {
         return 1;
     }
     int status = Run(options);
+    // A setting written here is what the device's next stream needs, in whichever program that
+    // stream runs: what is being prepared for it is finished and kept before this one exits.
+    host::WaitForPreparedStreams(std::chrono::seconds(30));
     CoFreeUnusedLibraries();
     CoUninitialize();
     return status;

@@ -1,7 +1,9 @@
 #include "platform/devices/encoder/loop_cache.h"
 
 #include "platform/devices/encoder/loop_encoder.h"
+#include "platform/devices/encoder/loop_files.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -14,22 +16,67 @@ Status Aborted() { return Status::Fail(E_ABORT, "loop request abandoned: the str
 
 } // namespace
 
-LoopCache::LoopCache(EncodeFunction encode, size_t capacity)
-    : m_encode(encode ? std::move(encode) : EncodeFunction(EncodeLoop)), m_capacity(capacity) {}
+LoopCache::LoopCache(EncodeFunction encode, size_t capacity, Files files)
+    : m_encode(encode ? std::move(encode) : EncodeFunction(EncodeLoop)), m_capacity(capacity), m_files(files) {}
 
 LoopCache::~LoopCache() {
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
+        m_cancel = true;
     }
-    m_cancel = true;
     m_jobQueued.notify_all();
     if (m_worker.joinable()) m_worker.join();
 }
 
 LoopCache& LoopCache::Shared() {
-    static LoopCache cache;
+    static LoopCache cache({}, kDefaultCapacity, Files::Use);
     return cache;
+}
+
+std::map<EncoderSettings, LoopCache::Entry>::iterator LoopCache::Request(const EncoderSettings& settings,
+                                                                         Urgency urgency) {
+    auto found = m_entries.find(settings);
+    if (found == m_entries.end()) {
+        Job job{settings, {}, urgency};
+        Entry entry;
+        entry.loop = job.promise.get_future().share();
+        found = m_entries.emplace(settings, std::move(entry)).first;
+        if (urgency == Urgency::Waited)
+            m_jobs.push_front(std::move(job));
+        else
+            m_jobs.push_back(std::move(job));
+        if (!m_worker.joinable()) m_worker = std::thread([this] { Work(); });
+        m_jobQueued.notify_one();
+    } else if (urgency == Urgency::Waited) {
+        auto queued = std::find_if(m_jobs.begin(), m_jobs.end(), [&](const Job& job) { return job.settings == settings; });
+        if (queued != m_jobs.end()) {
+            Job job = std::move(*queued);
+            job.urgency = Urgency::Waited;
+            m_jobs.erase(queued);
+            m_jobs.push_front(std::move(job));
+        } else if (m_working && m_workingSettings == settings) {
+            m_workingUrgency = Urgency::Waited;
+        }
+    }
+    // What is being prepared ahead makes way for a loop a stream waits for.
+    if (urgency == Urgency::Waited && m_working && m_workingUrgency == Urgency::Ahead && !m_jobs.empty() &&
+        m_jobs.front().urgency == Urgency::Waited) {
+        m_preempted = true;
+        m_cancel = true;
+    }
+    found->second.lastUse = ++m_useClock;
+    return found;
+}
+
+void LoopCache::Prefetch(const EncoderSettings& settings) {
+    std::lock_guard lock(m_mutex);
+    if (!m_quit) Request(settings, Urgency::Ahead);
+}
+
+bool LoopCache::WaitIdle(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_idle.wait_for(lock, timeout, [this] { return m_quit || (m_jobs.empty() && !m_working); });
 }
 
 Result<LoopCache::Loop> LoopCache::Get(const EncoderSettings& settings, const StopSignal* stop) {
@@ -37,23 +84,22 @@ Result<LoopCache::Loop> LoopCache::Get(const EncoderSettings& settings, const St
     {
         std::lock_guard lock(m_mutex);
         if (m_quit) return Aborted();
-        auto found = m_entries.find(settings);
-        if (found == m_entries.end()) {
-            Job job{settings, {}};
-            Entry entry;
-            entry.loop = job.promise.get_future().share();
-            found = m_entries.emplace(settings, std::move(entry)).first;
-            m_jobs.push_back(std::move(job));
-            if (!m_worker.joinable()) m_worker = std::thread([this] { Work(); });
-            m_jobQueued.notify_one();
-        }
-        found->second.lastUse = ++m_useClock;
-        loop = found->second.loop;
+        loop = Request(settings, Urgency::Waited)->second.loop;
     }
     if (!stop) return loop.get();
     while (loop.wait_for(kStopPoll) != std::future_status::ready)
         if (stop->IsRaised()) return Aborted();
     return loop.get();
+}
+
+Result<LoopCache::Loop> LoopCache::Prepare(const EncoderSettings& settings) {
+    if (m_files == Files::Use) {
+        if (Loop stored = LoadLoopFile(settings)) return stored;
+    }
+    Result<Loop> encoded = RunEncode(settings);
+    // A loop that cannot be kept on disk is still good for this process.
+    if (encoded.ok() && m_files == Files::Use) SaveLoopFile(*encoded.value());
+    return encoded;
 }
 
 Result<LoopCache::Loop> LoopCache::RunEncode(const EncoderSettings& settings) {
@@ -77,10 +123,24 @@ void LoopCache::Work() {
             if (m_quit) break;
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
+            m_working = true;
+            m_workingUrgency = job.urgency;
+            m_workingSettings = job.settings;
+            m_preempted = false;
+            m_cancel = false;
         }
-        Result<Loop> result = RunEncode(job.settings);
+        Result<Loop> result = Prepare(job.settings);
         {
             std::lock_guard lock(m_mutex);
+            m_working = false;
+            const bool madeWay = m_preempted && !m_quit && !result.ok() && result.status().code == E_ABORT;
+            m_preempted = false;
+            if (madeWay) {
+                // Cancelled to make way: prepared again once the waited loops are made.
+                m_jobs.push_back(std::move(job));
+                continue;
+            }
+            if (m_jobs.empty()) m_idle.notify_all();
             auto entry = m_entries.find(job.settings);
             if (result.ok() && entry != m_entries.end()) {
                 entry->second.encoded = true;
@@ -97,6 +157,7 @@ void LoopCache::Work() {
         std::lock_guard lock(m_mutex);
         abandoned.swap(m_jobs);
         for (const Job& job : abandoned) m_entries.erase(job.settings);
+        m_idle.notify_all();
     }
     for (Job& job : abandoned) job.promise.set_value(Aborted());
 }

@@ -93,11 +93,11 @@ void TestPattern::DrawBackground() {
     y.Text(margin, ramp + margin + 2 * line, m_scale, DescribeAudio(m_settings), kWhite);
 }
 
-std::string TestPattern::ClockText(int32_t loopFrame) const {
-    const int64_t ms = m_plan.VideoFrameTime100ns(loopFrame) / 10'000;
-    char text[64];
-    std::snprintf(text, sizeof text, "clock %lld.%03lld s  frame %d/%d", static_cast<long long>(ms / 1000),
-                  static_cast<long long>(ms % 1000), loopFrame + 1, m_plan.VideoFrames());
+// The loop is encoded once and repeated, so a frame can truthfully show only where it is in the
+// loop, never a time of the stream it ends up in.
+std::string TestPattern::FrameText(int32_t loopFrame) const {
+    char text[48];
+    std::snprintf(text, sizeof text, "loop frame %d/%d", loopFrame + 1, m_plan.VideoFrames());
     return text;
 }
 
@@ -123,7 +123,7 @@ void TestPattern::Render(int32_t loopFrame, const PicturePlanes& out) const {
     v.Fill(boxX / 2, boxY / 2, (boxX + boxW) / 2, (boxY + boxH) / 2, 128);
 
     const int ramp = RampBottom(h), line = kCellHeight * m_scale, margin = 2 * m_scale;
-    y.Text(margin, ramp + margin + 3 * line, m_scale, ClockText(loopFrame), kWhite);
+    y.Text(margin, ramp + margin + 3 * line, m_scale, FrameText(loopFrame), kWhite);
 
     const int barTop = h - 2 * margin;
     y.Fill(0, barTop, static_cast<int>(int64_t{w} * (loopFrame + 1) / frames), h, kWhite);

@@ -1,6 +1,6 @@
 // The picture the virtual device encodes: colour bars, a grey ramp, a box that crosses the picture
-// once per loop, the device's name and settings, a running clock, and a square that lights up
-// with the beep. Every moving part completes whole cycles in one loop, so the loop repeats without
+// once per loop, the device's name and settings, the frame's place in the loop, and a square that
+// lights up with the beep. Every moving part completes whole cycles in one loop, so the loop repeats without
 // a visible seam.
 #pragma once
 
@@ -27,7 +27,7 @@ public:
     void Render(int32_t loopFrame, const PicturePlanes& out) const;
 
 private:
-    std::string ClockText(int32_t loopFrame) const;
+    std::string FrameText(int32_t loopFrame) const;
 
     struct Plane {
         std::vector<uint8_t> pixels;

@@ -3,8 +3,7 @@
 // front of every IDR picture, at a constant bit rate.
 #pragma once
 
-#include "platform/devices/encoder/ffmpeg_handles.h"
-#include "platform/devices/encoder/loop_plan.h"
+#include "platform/devices/encoder/codec_loop_encoder.h"
 #include "platform/devices/encoder/test_pattern.h"
 
 #include <atomic>
@@ -12,21 +11,18 @@
 
 namespace host::encoder {
 
-class VideoLoopEncoder {
+class VideoLoopEncoder final : public CodecLoopEncoder {
 public:
-    VideoLoopEncoder(const EncoderSettings& settings, const LoopPlan& plan) : m_settings(settings), m_plan(plan) {}
+    VideoLoopEncoder(const EncoderSettings& settings, const LoopPlan& plan)
+        : CodecLoopEncoder(settings, plan) {}
 
     Status Open();
     // One packet per loop frame, in order, with times in 90 kHz units. E_ABORT when cancelled.
-    Status Encode(const TestPattern& pattern, const std::atomic<bool>& cancel, std::vector<PacketPtr>& packets);
-    const AVCodecContext* Context() const { return m_context.get(); }
+    Status Encode(const TestPattern& pattern, const std::atomic<bool>& cancel,
+                  std::vector<PacketPtr>& packets);
 
 private:
     Status Drain(bool flushing, std::vector<PacketPtr>& packets);
-
-    EncoderSettings m_settings;
-    LoopPlan m_plan;
-    CodecContextPtr m_context;
 };
 
 } // namespace host::encoder

@@ -132,6 +132,7 @@ DeviceList LoadDeviceList() {
     }
     for (DeviceListEntry& device : list.devices)
         device.listPath = path;
+    NumberSameNames(list);
     Report(path, list.problems);
     return list;
 }

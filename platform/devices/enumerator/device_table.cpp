@@ -1,8 +1,10 @@
-// The devices bound so far in this process. A device keeps its filter object, and with it its
-// settings, for as long as the process lives, as a device stays plugged in: binding the same
-// device again hands out the same object.
+// The devices bound so far in this process. A device keeps its filter object for as long as it
+// stays plugged in: binding the same device again hands out the same object, and an unplugged
+// device's object is let go, so that plugging it in again gives a fresh one, as a new handle on
+// real hardware would.
 #include "host/device_filter.h"
 #include "host/device_list.h"
+#include "host/device_presence.h"
 
 #include <map>
 #include <mutex>
@@ -25,11 +27,26 @@ public:
 
     HRESULT Bind(const DeviceListEntry& device, IBaseFilter** ppFilter) {
         std::lock_guard hold(m_lock);
-        const DeviceKey key{device.listPath, device.line, device.source};
+        const DeviceKey key{DeviceStateFolder(device), device.line, device.source};
         auto it = m_filters.find(key);
+        if (it != m_filters.end()) {
+            std::shared_ptr<DeviceModel> model = DeviceModelOf(it->second);
+            if (!model || model->IsLost()) {
+                it->second->Release();
+                m_filters.erase(it);
+                it = m_filters.end();
+            }
+        }
         if (it == m_filters.end()) {
+            std::shared_ptr<DeviceModel> model;
+            HRESULT hr = AttachDeviceModel(device, &model);
+            if (FAILED(hr)) return hr;
+            // The stream the device will send is prepared ahead: for the settings it has now, and
+            // again whenever a write changes them, so that a run starts at once.
+            PrepareStream(*model);
+            model->SetSettingsListener(PrepareStream);
             IBaseFilter* pFilter = nullptr;
-            HRESULT hr = CreateDeviceFilter(MakeModel(device), &pFilter);
+            hr = CreateDeviceFilter(std::move(model), &pFilter);
             if (FAILED(hr)) return hr;
             it = m_filters.emplace(key, pFilter).first;
         }
@@ -39,15 +56,6 @@ public:
     }
 
 private:
-    static std::shared_ptr<DeviceModel> MakeModel(const DeviceListEntry& device) {
-        auto model = std::make_shared<DeviceModel>(device.config);
-        for (const PropertyFault& f : device.propertyFaults)
-            model->Refuse(f.set, f.id, f.access, f.result);
-        for (const InterfaceFault& f : device.interfaceFaults)
-            model->FailQueryInterface(f.iid, f.result);
-        return model;
-    }
-
     std::mutex m_lock;
     std::map<DeviceKey, IBaseFilter*> m_filters; // one reference each
 };

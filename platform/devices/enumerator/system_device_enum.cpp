@@ -2,6 +2,7 @@
 // under the kernel-streaming data-compressor category, where capture encoders are found.
 #include "host/builtin_classes.h"
 #include "host/device_list.h"
+#include "host/device_presence.h"
 #include "host/unknown_impl.h"
 #include "platform/devices/enumerator/device_moniker.h"
 #include "platform/media/com_ptr.h"
@@ -71,14 +72,17 @@ public:
         *ppEnumMoniker = nullptr;
         if (clsidDeviceClass != AM_KSCATEGORY_DATACOMPRESSOR) return S_FALSE;
         const DeviceList list = LoadDeviceList();
-        if (list.devices.empty()) return S_FALSE;
         std::vector<ComPtr<IMoniker>> monikers;
         for (const DeviceListEntry& device : list.devices) {
+            // An unplugged device is not attached: it is not listed, as with a cable pulled.
+            DevicePresence presence;
+            if (SUCCEEDED(QueryDevicePresence(device, &presence)) && !presence.plugged) continue;
             IMoniker* pMoniker = nullptr;
             HRESULT hr = CreateDeviceMoniker(device, &pMoniker);
             if (FAILED(hr)) return hr;
             monikers.push_back(ComPtr<IMoniker>::Adopt(pMoniker));
         }
+        if (monikers.empty()) return S_FALSE;
         auto* pList = new (std::nothrow) MonikerList(std::move(monikers));
         if (!pList) return E_OUTOFMEMORY;
         pList->AddRef();

@@ -4,6 +4,7 @@
 #include "platform/devices/filter/stream_settings.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -61,7 +62,12 @@ HRESULT CCapturePin::DecideBufferSize(IMemAllocator* pAlloc, ALLOCATOR_PROPERTIE
 
 HRESULT CCapturePin::Active() {
     StopStreaming(); // a run that ended without Inactive (a failed Pause) leaves nothing behind
-    HRESULT hr = CBaseOutputPin::Active();
+    m_claim.Release();
+    // One client streams a device; a second one is told it is busy before anything starts.
+    StreamClaim claim;
+    HRESULT hr = m_pDevice->Model()->ClaimStream(&claim);
+    if (FAILED(hr)) return hr;
+    hr = CBaseOutputPin::Active();
     if (FAILED(hr)) return hr;
     m_stop.Reset();
     m_clock.Restart();
@@ -77,11 +83,13 @@ HRESULT CCapturePin::Active() {
         CBaseOutputPin::Inactive();
         return E_FAIL;
     }
+    m_claim = std::move(claim);
     return S_OK;
 }
 
 HRESULT CCapturePin::Inactive() {
     StopStreaming();
+    m_claim.Release();
     return CBaseOutputPin::Inactive();
 }
 
@@ -113,6 +121,10 @@ void CCapturePin::Stream(encoder::EncoderSettings settings) {
         const encoder::StreamChunk chunk = streamer.Next();
         HRESULT hr = WaitUntilDue(chunk.startTime);
         if (hr == S_FALSE) return;
+        if (hr == kDeviceNotConnected) {
+            EndLostStream();
+            return;
+        }
         if (FAILED(hr)) {
             Fail(hr);
             return;
@@ -122,13 +134,34 @@ void CCapturePin::Stream(encoder::EncoderSettings settings) {
 }
 
 HRESULT CCapturePin::WaitUntilDue(REFERENCE_TIME due) {
+    using Units = std::chrono::duration<REFERENCE_TIME, std::ratio<1, 10'000'000>>;
+    const DeviceModel& device = *m_pDevice->Model();
     for (;;) {
-        HRESULT hr = encoder::WaitForStreamTime(m_clock, due, m_stop);
-        if (hr != S_OK) return hr;
+        // The unplug is seen within one slice of sleep, however far off the piece is.
+        if (device.IsLost()) return kDeviceNotConnected;
+        REFERENCE_TIME now = 0;
+        HRESULT hr = m_clock.GetStreamTime(&now);
+        if (FAILED(hr)) return hr;
         // A paused device holds its stream: the piece waits for the run.
-        if (m_pDevice->State() == State_Running) return S_OK;
-        if (m_stop.WaitFor(encoder::kPacingSlice)) return S_FALSE;
+        const bool running = m_pDevice->State() == State_Running;
+        if (running && now >= due) return S_OK;
+        const std::chrono::nanoseconds sleep =
+            running ? std::min<std::chrono::nanoseconds>(Units(due - now), encoder::kPacingSlice)
+                    : std::chrono::nanoseconds(encoder::kPacingSlice);
+        if (m_stop.WaitFor(sleep)) return S_FALSE;
     }
+}
+
+void CCapturePin::EndLostStream() {
+    {
+        std::lock_guard hold(m_statsLock);
+        m_stats.deviceLost = true;
+        m_stats.streamingError = kDeviceNotConnected;
+    }
+    DeliverEndOfStream();
+    // The graph holds the filter for as long as the event can be read; no reference is added.
+    m_pDevice->NotifyEvent(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(m_pDevice)), 0);
+    m_pDevice->NotifyEvent(EC_ERRORABORT, kDeviceNotConnected, 0);
 }
 
 HRESULT CCapturePin::DeliverChunk(const encoder::StreamChunk& chunk, bool bFirst) {

@@ -1,6 +1,8 @@
 // The device filter's output pin. While the filter is active its streaming thread takes the
 // run's stream from the generator, waits for each piece's time on the graph's clock and
-// delivers it downstream in samples of whole transport packets.
+// delivers it downstream in samples of whole transport packets. The pin holds the device's
+// streaming claim from leaving stopped until stopping, and ends the stream when the device is
+// unplugged.
 #pragma once
 
 #include "framework/streams.h"
@@ -43,8 +45,11 @@ public:
 private:
     // The streaming thread.
     void Stream(encoder::EncoderSettings settings);
-    // S_OK when the piece is due and the filter runs, S_FALSE when stopped first.
+    // S_OK when the piece is due and the filter runs, S_FALSE when stopped first,
+    // kDeviceNotConnected when the device is unplugged first.
     HRESULT WaitUntilDue(REFERENCE_TIME due);
+    // The device went away: what was delivered stays delivered, the stream ends, the graph hears.
+    void EndLostStream();
     // S_OK to go on; anything else ends this run's streaming.
     HRESULT DeliverChunk(const encoder::StreamChunk& chunk, bool bFirst);
     void Fail(HRESULT hr);
@@ -54,6 +59,7 @@ private:
     DeviceStreamClock m_clock;
     encoder::StopSignal m_stop;
     std::thread m_thread;
+    StreamClaim m_claim; // control thread only
 
     mutable std::mutex m_statsLock;
     DeviceStreamStats m_stats;

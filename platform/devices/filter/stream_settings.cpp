@@ -1,6 +1,8 @@
 #include "platform/devices/filter/stream_settings.h"
 
+#include "host/device_filter.h"
 #include "host/utf.h"
+#include "platform/devices/encoder/loop_cache.h"
 
 #include <algorithm>
 
@@ -30,6 +32,14 @@ encoder::EncoderSettings StreamSettingsOf(const DeviceModel& model) {
     s.volume = static_cast<int32_t>(device.volume);
     s.deviceName = Utf8FromWide(model.Name());
     return s;
+}
+
+void PrepareStream(const DeviceModel& model) {
+    encoder::LoopCache::Shared().Prefetch(StreamSettingsOf(model));
+}
+
+bool WaitForPreparedStreams(std::chrono::milliseconds timeout) {
+    return encoder::LoopCache::Shared().WaitIdle(timeout);
 }
 
 } // namespace host

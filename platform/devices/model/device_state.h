@@ -1,11 +1,12 @@
-// The inside of the device model: everything its lock guards.
+// The inside of the device model: what its own lock guards. The device's state proper (the words,
+// the MCU, the plug) is in its store; what is here belongs to one model object: the name it was
+// listed under, its call log and the faults a test or the device list told it to show.
 #pragma once
 
 #include "host/device_model.h"
 #include "mcu_channel.h"
 
 #include <map>
-#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -30,23 +31,14 @@ struct RefusalKey {
     }
 };
 
-using PropertyStore = std::map<PropertyKey, std::vector<uint8_t>>;
-
-// The words the device holds after power-on.
-PropertyStore PowerOnStore();
-
 struct DeviceState {
     DeviceConfig config;
-    PropertyStore store;
-    McuChannel mcu;
-    // The address the node-2 identification property latched, and the command word with it.
-    uint32_t identificationAddress = 0x38;
-    uint32_t identificationCommand = 1;
-    uint32_t mjpgFrameRate = 30;
-
+    McuOverrides mcu;
     std::map<RefusalKey, HRESULT> refusals;
     std::map<GUID, HRESULT, GuidLess> interfaceFaults;
     std::vector<PropertyCall> calls;
+    DeviceModel::SettingsListener settingsListener;
+    EncoderSettings announcedSettings; // what the listener last heard
 };
 
 } // namespace host

@@ -1,5 +1,7 @@
 // How the device answers each kind of property once the request has passed the checks.
-#include "device_state.h"
+#include "device_image.h"
+#include "mcu_channel.h"
+#include "property_dispatch.h"
 #include "property_table.h"
 #include "property_words.h"
 
@@ -16,8 +18,8 @@ constexpr ULONG VIDEOPROCAMP_CAPABILITIES = offsetof(KSPROPERTY_VIDEOPROCAMP_S, 
 constexpr uint32_t VIDEOPROCAMP_FLAGS_MANUAL = 2;
 constexpr uint32_t POWER_LINE_HIGHEST_CODE = 2; // 0 outdoor, 1 50 Hz, 2 60 Hz
 
-uint32_t ReadRegister(const DeviceConfig& config, uint32_t address) {
-    return address == REGISTER_CHIP_ID ? config.chipId : 0;
+uint32_t ReadRegister(const DeviceImage& image, uint32_t address) {
+    return address == REGISTER_CHIP_ID ? image.chipId : 0;
 }
 
 // A word of the encoder state that a node-4 property shows.
@@ -31,12 +33,13 @@ constexpr WordRef kEncodeFrameRate{2, 64};
 constexpr WordRef kBitRate{3, 20};
 constexpr WordRef kGopSize{5, 36};
 
-uint8_t* EncoderWord(PropertyStore& store, WordRef ref) {
-    return store[{PROPSETID_HDC_ENCODER, ref.id}].data() + ref.offset;
+uint8_t* EncoderWord(DeviceImage& image, WordRef ref) {
+    return StoredWords(image, PROPSETID_HDC_ENCODER, ref.id).data() + ref.offset;
 }
 
-HRESULT HandleWords(PropertyStore& store, const PropertyInfo& info, const PropertyRequest& request) {
-    std::vector<uint8_t>& bytes = store[{*info.set, info.id}];
+HRESULT HandleWords(DeviceImage& image, const PropertyInfo& info, const PropertyRequest& request) {
+    std::span<uint8_t> bytes = StoredWords(image, *info.set, info.id);
+    if (bytes.size() < info.size) return E_UNEXPECTED;
     auto* data = static_cast<uint8_t*>(request.data);
     if (request.access == PropertyAccess::Get)
         std::memcpy(data, bytes.data(), info.size);
@@ -45,36 +48,35 @@ HRESULT HandleWords(PropertyStore& store, const PropertyInfo& info, const Proper
     return S_OK;
 }
 
-HRESULT HandleRegisterRead(const DeviceConfig& config, const PropertyRequest& request) {
+HRESULT HandleRegisterRead(const DeviceImage& image, const PropertyRequest& request) {
     auto* data = static_cast<uint8_t*>(request.data);
     // The address comes with the request; callers pass one buffer as both request and data.
     uint32_t address = request.instance && request.instanceSize >= 4
                            ? ReadWord(static_cast<const uint8_t*>(request.instance), 0)
                            : ReadWord(data, 0);
     WriteWord(data, 0, address);
-    WriteWord(data, 4, ReadRegister(config, address));
+    WriteWord(data, 4, ReadRegister(image, address));
     return S_OK;
 }
 
-HRESULT HandleIdentification(DeviceState& state, const PropertyRequest& request) {
+HRESULT HandleIdentification(DeviceImage& image, const PropertyRequest& request) {
     auto* data = static_cast<uint8_t*>(request.data);
     if (request.access == PropertyAccess::Set) {
-        state.identificationAddress = ReadWord(data, 0);
-        state.identificationCommand = ReadWord(data, 4);
+        image.identificationAddress = ReadWord(data, 0);
+        image.identificationCommand = ReadWord(data, 4);
         return S_OK;
     }
-    WriteWord(data, 0, ReadRegister(state.config, state.identificationAddress));
-    WriteWord(data, 4, state.identificationCommand);
+    WriteWord(data, 0, ReadRegister(image, image.identificationAddress));
+    WriteWord(data, 4, image.identificationCommand);
     return S_OK;
 }
 
-HRESULT HandleNodeEncoder(DeviceState& state, const PropertyRequest& request) {
+HRESULT HandleNodeEncoder(DeviceImage& image, const PropertyRequest& request) {
     auto* data = static_cast<uint8_t*>(request.data);
-    PropertyStore& store = state.store;
     const bool set = request.access == PropertyAccess::Set;
     // Copies word 0 (and word 1 where the property has one) between the request and the state.
     auto transfer = [&](WordRef first, uint8_t* second) {
-        uint8_t* word0 = EncoderWord(store, first);
+        uint8_t* word0 = EncoderWord(image, first);
         if (set) {
             std::memcpy(word0, data, 4);
             if (second) std::memcpy(second, data + 4, 4);
@@ -88,10 +90,10 @@ HRESULT HandleNodeEncoder(DeviceState& state, const PropertyRequest& request) {
     };
     switch (request.id) {
     case NODE4_PICTURE_SIZE:
-        transfer(kEncodeWidth, EncoderWord(store, kEncodeHeight));
+        transfer(kEncodeWidth, EncoderWord(image, kEncodeHeight));
         return S_OK;
     case NODE4_FRAME_RATES:
-        transfer(kEncodeFrameRate, reinterpret_cast<uint8_t*>(&state.mjpgFrameRate));
+        transfer(kEncodeFrameRate, reinterpret_cast<uint8_t*>(&image.mjpgFrameRate));
         return S_OK;
     case NODE4_BIT_RATE:
         transfer(kBitRate, nullptr);
@@ -104,10 +106,10 @@ HRESULT HandleNodeEncoder(DeviceState& state, const PropertyRequest& request) {
     }
 }
 
-HRESULT HandlePowerLine(PropertyStore& store, const PropertyRequest& request) {
+HRESULT HandlePowerLine(DeviceImage& image, const PropertyRequest& request) {
     auto* data = static_cast<uint8_t*>(request.data);
     uint8_t* value =
-        store[{PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY}].data();
+        StoredWords(image, PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY).data();
     if (request.access == PropertyAccess::Set) {
         uint32_t code = ReadWord(data, VIDEOPROCAMP_VALUE);
         if (code > POWER_LINE_HIGHEST_CODE) return E_INVALIDARG;
@@ -126,8 +128,8 @@ DWORD SupportNeeded(PropertyAccess access) {
 
 } // namespace
 
-HRESULT DeviceModel::Dispatch(const PropertyRequest& request, ULONG* bytesReturned) {
-    DeviceState& state = *m_state;
+HRESULT DispatchProperty(DeviceImage& image, const McuOverrides& mcu, const PropertyRequest& request,
+                         ULONG* bytesReturned) {
     const PropertySetInfo* setInfo = FindPropertySet(request.set);
     // A node's set answers only requests addressed to that node, and filter sets only plain ones.
     if (!setInfo || setInfo->node != request.node) return E_PROP_SET_UNSUPPORTED;
@@ -156,26 +158,26 @@ HRESULT DeviceModel::Dispatch(const PropertyRequest& request, ULONG* bytesReturn
     auto* data = static_cast<uint8_t*>(request.data);
     switch (info->kind) {
     case PropertyKind::Words:
-        hr = HandleWords(state.store, *info, request);
+        hr = HandleWords(image, *info, request);
         break;
     case PropertyKind::McuRequest:
-        hr = state.mcu.Post(data);
+        hr = PostMcuRequest(image, data);
         break;
     case PropertyKind::McuReply:
-        state.mcu.Reply(state.config, data);
+        ReplyToMcuRequest(image, mcu, data);
         hr = S_OK;
         break;
     case PropertyKind::RegisterRead:
-        hr = HandleRegisterRead(state.config, request);
+        hr = HandleRegisterRead(image, request);
         break;
     case PropertyKind::Identification:
-        hr = HandleIdentification(state, request);
+        hr = HandleIdentification(image, request);
         break;
     case PropertyKind::NodeEncoder:
-        hr = HandleNodeEncoder(state, request);
+        hr = HandleNodeEncoder(image, request);
         break;
     case PropertyKind::PowerLine:
-        hr = HandlePowerLine(state.store, request);
+        hr = HandlePowerLine(image, request);
         break;
     }
     if (SUCCEEDED(hr) && request.access == PropertyAccess::Get) *bytesReturned = info->size;

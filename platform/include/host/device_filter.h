@@ -7,6 +7,7 @@
 #include "host/device_model.h"
 #include "plat/media.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,6 +22,7 @@ struct DeviceStreamStats {
     uint64_t bytesDelivered = 0;      // this run: their bytes
     HRESULT lastDeliverResult = S_OK; // this run: the downstream pin's last answer
     HRESULT streamingError = S_OK;    // this run: the failure sent to the graph as EC_ERRORABORT
+    bool deviceLost = false;          // this run ended because the device was unplugged
 };
 
 // The name of the device filter's one output pin.
@@ -38,5 +40,14 @@ std::shared_ptr<DeviceModel> DeviceModelOf(IUnknown* pFilter);
 
 // The streaming figures of a device filter; nullopt for any other object.
 std::optional<DeviceStreamStats> DeviceStreamStatsOf(IUnknown* pFilter);
+
+// Starts preparing, in the background, the stream the device will send for its current settings,
+// so that its next run starts at once. Devices bound from the list do it whenever a write
+// changes their settings.
+void PrepareStream(const DeviceModel& model);
+
+// Waits up to `timeout` for the streams being prepared; true when none is left. A tool that
+// changed a setting and exits calls it, so that its work is kept for the next process.
+bool WaitForPreparedStreams(std::chrono::milliseconds timeout);
 
 } // namespace host

@@ -46,6 +46,7 @@ struct DeviceListEntry {
     std::string listPath; // the devices.conf it was listed from (absent for the embedded default)
     int line = 0;         // in that file; 0 for the embedded default device
     std::string source;   // the line as written, without surrounding blanks
+    int nameOrdinal = 0;  // devices listed before this one under the same name
     DeviceConfig config;  // name, firmware, HDMI code, identification
     std::vector<PropertyFault> propertyFaults;
     std::vector<InterfaceFault> interfaceFaults;
@@ -77,8 +78,12 @@ DeviceList LoadDeviceList();
 // The problems the latest LoadDeviceList found, for tools that show them.
 std::vector<DeviceListProblem> DeviceListProblems();
 
-// The device filter for an attached device: one object per device for the life of the process,
-// whose model was made with the entry's configuration and faults. One reference is handed out.
+// Numbers the devices that share a name, so that each keeps a state of its own.
+void NumberSameNames(DeviceList& list);
+
+// The device filter for an attached device: one object per device for as long as the device stays
+// plugged in, whose model is the device's shared state with the entry's faults. One reference is
+// handed out; kDeviceNotConnected for an unplugged device.
 HRESULT BindDeviceFilter(const DeviceListEntry& device, IBaseFilter** ppFilter);
 
 } // namespace host

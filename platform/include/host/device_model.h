@@ -3,6 +3,11 @@
 // and the power-line setting. It has no threads of its own; every call is answered at once under
 // one lock, so the device filter's streaming thread may read the settings while the GUI writes.
 //
+// The state lives in a store: a model of its own (tests, the control filter) keeps it in the
+// process; a listed device keeps it in a file under the host root that every process maps, so
+// that all of them see one device (see host/device_presence.h). Each model object keeps its own
+// call log and injected faults.
+//
 // Result conventions, those of a kernel-streaming driver behind its filter proxy:
 //   unknown property set (or a node set asked without its node)  E_PROP_SET_UNSUPPORTED
 //   unknown id in a known set, or a get of a set-only property     E_PROP_ID_UNSUPPORTED
@@ -15,16 +20,49 @@
 #include "plat/ks.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace host {
 
 struct DeviceState;
+class DeviceStore;
+
+// What a lost device answers every call with: it was unplugged (or replugged since the caller
+// opened it).
+inline constexpr HRESULT kDeviceNotConnected = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+// What a second client that tries to stream a device gets.
+inline constexpr HRESULT kDeviceBusy = HRESULT_FROM_WIN32(ERROR_BUSY);
+
+// The right to stream a device, held from leaving stopped until stopping; given up when
+// destroyed (and by the system when its process dies).
+class StreamClaim {
+public:
+    StreamClaim() = default;
+    explicit StreamClaim(std::function<void()> release) : m_release(std::move(release)) {}
+    StreamClaim(StreamClaim&& other) noexcept : m_release(std::exchange(other.m_release, {})) {}
+    StreamClaim& operator=(StreamClaim&& other) noexcept {
+        if (this != &other) {
+            Release();
+            m_release = std::exchange(other.m_release, {});
+        }
+        return *this;
+    }
+    ~StreamClaim() { Release(); }
+    bool Held() const { return static_cast<bool>(m_release); }
+    void Release() {
+        if (auto release = std::exchange(m_release, {})) release();
+    }
+
+private:
+    std::function<void()> m_release;
+};
 
 enum class PropertyAccess { Get, Set, QuerySupported };
 
@@ -70,6 +108,8 @@ struct EncoderSettings {
     bool audioOn = false;
     uint32_t sampleRateHz = 0; // 44100 or 48000
     uint32_t volume = 0;       // 0..15
+
+    bool operator==(const EncoderSettings&) const = default;
 };
 
 struct DeviceConfig {
@@ -84,7 +124,13 @@ struct DeviceConfig {
 // out, 30000 kbps, audio on at 48 kHz, volume 10, power line 60 Hz.
 class DeviceModel {
 public:
+    // Told, outside every lock, when a write through this model changed the encoder settings.
+    using SettingsListener = std::function<void(const DeviceModel&)>;
+
+    // A device of its own, powered on now.
     explicit DeviceModel(DeviceConfig config = {});
+    // A device whose state is in `store` (already powered on and plugged in).
+    DeviceModel(DeviceConfig config, std::shared_ptr<DeviceStore> store);
     DeviceModel(const DeviceModel&) = delete;
     DeviceModel& operator=(const DeviceModel&) = delete;
     ~DeviceModel();
@@ -104,6 +150,14 @@ public:
     std::vector<uint8_t> Stored(REFGUID set, ULONG id) const;
     uint32_t StoredWord(REFGUID set, ULONG id, ULONG offset) const;
     void Store(REFGUID set, ULONG id, ULONG offset, uint32_t value);
+
+    // ---- the device as hardware
+    // Unplugged, or plugged in again since this model was made: every property call then fails
+    // with kDeviceNotConnected. Cheap and lock-free, for a streaming thread to poll.
+    bool IsLost() const;
+    // One client streams a device at a time: kDeviceBusy while another holds the claim.
+    HRESULT ClaimStream(StreamClaim* claim);
+    void SetSettingsListener(SettingsListener listener);
 
     // ---- fault injection
     // Answers every (set, id, access) request with `result` and touches nothing; a success code
@@ -126,10 +180,13 @@ public:
     void ClearCalls();
 
 private:
-    HRESULT Dispatch(const PropertyRequest& request, ULONG* bytesReturned);
+    HRESULT Answer(const PropertyRequest& request, ULONG* bytesReturned);
+    void AnnounceSettings();
 
-    mutable std::mutex m_lock;
+    mutable std::mutex m_lock; // this model's log and faults; taken before the store's lock
     std::unique_ptr<DeviceState> m_state;
+    const std::shared_ptr<DeviceStore> m_store;
+    const uint32_t m_plugCount; // the store's plug count when this model was made
 };
 
 } // namespace host

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -147,6 +149,86 @@ TEST(LoopCache, KeepsTheMostRecentlyUsedLoops) {
     EXPECT_EQ(encoder.calls, 3);
     cache.Get(Named("b"));
     EXPECT_EQ(encoder.calls, 4);
+}
+
+} // namespace
+
+namespace {
+
+TEST(LoopCache, APrefetchedLoopIsReadyForItsStreamAndWaitingForItEnds) {
+    FakeEncoder encoder;
+    encoder.duration = 50ms;
+    LoopCache cache(encoder.Function());
+    EXPECT_TRUE(cache.WaitIdle(0ms)); // nothing asked yet
+    cache.Prefetch(Named("a"));
+    cache.Prefetch(Named("a")); // on its way already
+    EXPECT_TRUE(cache.WaitIdle(60s));
+    ASSERT_TRUE(cache.Get(Named("a")).ok());
+    EXPECT_EQ(encoder.calls.load(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(LoopCache, AStreamWaitingForItsLoopGoesBeforeLoopsPreparedAhead) {
+    std::atomic<bool> release{false};
+    std::vector<std::string> order;
+    std::mutex orderLock;
+    LoopCache cache([&](const EncoderSettings& s, const std::atomic<bool>& cancel) -> Result<LoopCache::Loop> {
+        {
+            std::lock_guard hold(orderLock);
+            order.push_back(s.deviceName);
+        }
+        while (s.deviceName == "first" && !release && !cancel) std::this_thread::sleep_for(1ms);
+        return LoopCache::Loop(std::make_shared<EncodedLoop>(s, LoopPlan::For(s)));
+    });
+    auto started = [&] {
+        std::lock_guard hold(orderLock);
+        return order.size();
+    };
+    cache.Prefetch(Named("first"));
+    while (started() == 0) std::this_thread::sleep_for(1ms);
+    cache.Prefetch(Named("ahead 1"));
+    cache.Prefetch(Named("ahead 2"));
+    // A stream that asks for "ahead 2" and is stopped at once: the loop is still made next.
+    StopSignal stopped;
+    stopped.Raise();
+    cache.Get(Named("ahead 2"), &stopped);
+    release = true;
+    EXPECT_TRUE(cache.WaitIdle(60s));
+    std::lock_guard hold(orderLock);
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "ahead 2", "ahead 1"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(LoopCache, ALoopPreparedAheadMakesWayForOneAStreamWaitsFor) {
+    std::atomic<int> aheadCalls{0};
+    std::vector<std::string> order;
+    std::mutex orderLock;
+    LoopCache cache([&](const EncoderSettings& s, const std::atomic<bool>& cancel) -> Result<LoopCache::Loop> {
+        {
+            std::lock_guard hold(orderLock);
+            order.push_back(s.deviceName);
+        }
+        // The loop prepared ahead takes until it is cancelled, the first time.
+        if (s.deviceName == "ahead" && aheadCalls++ == 0) {
+            while (!cancel) std::this_thread::sleep_for(1ms);
+            return Status::Fail(E_ABORT, "cancelled");
+        }
+        return LoopCache::Loop(std::make_shared<EncodedLoop>(s, LoopPlan::For(s)));
+    });
+    cache.Prefetch(Named("ahead"));
+    while (aheadCalls == 0) std::this_thread::sleep_for(1ms);
+    Result<LoopCache::Loop> waited = cache.Get(Named("waited")); // would never end behind "ahead"
+    ASSERT_TRUE(waited.ok());
+    EXPECT_TRUE(cache.WaitIdle(60s));
+    ASSERT_TRUE(cache.Get(Named("ahead")).ok()); // made again afterwards, and kept
+    std::lock_guard hold(orderLock);
+    EXPECT_EQ(order, (std::vector<std::string>{"ahead", "waited", "ahead"}));
 }
 
 } // namespace

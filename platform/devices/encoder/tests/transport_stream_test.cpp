@@ -1,10 +1,13 @@
 // The stream the virtual device sends, read back by libavformat, by ffmpeg and by a plain walk over
 // its packets: what the demultiplexer and a player rely on, over several repetitions of the loop.
 #include "platform/devices/encoder/loop_cache.h"
+#include "platform/devices/encoder/loop_files.h"
 #include "platform/devices/encoder/transport_streamer.h"
 #include "stream_inspection.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <chrono>
 
@@ -228,6 +231,7 @@ TEST(TransportStream, ChunksAreWholePacketsStampedWithTheirFrameTime) {
 TEST(TransportStream, DevicesWithTheSameSettingsShareOneEncode) {
     EncoderSettings settings = Small();
     settings.deviceName = "Shared loop";
+    std::filesystem::remove_all(LoopFolder()); // a loop an earlier run kept would need no encode
     const size_t before = LoopCache::Shared().EncodeCount();
     auto first = StreamerFor(settings);
     auto second = StreamerFor(settings);
