@@ -1,6 +1,7 @@
 #include "hive_store.h"
 
 #include "hive_text.h"
+#include "host/file_io.h"
 #include "host/host_root.h"
 #include "host/registry_store.h"
 
@@ -118,46 +119,6 @@ LONG NoRoot() {
     return ERROR_PATH_NOT_FOUND;
 }
 
-// Reads at most `limit` bytes; *tooLarge when the file holds more (it may grow after fstat).
-bool ReadAll(int fd, size_t limit, std::string* text, bool* tooLarge) {
-    char buf[65536];
-    *tooLarge = false;
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n == 0) return true;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (text->size() + size_t(n) > limit) {
-            *tooLarge = true;
-            return true;
-        }
-        text->append(buf, size_t(n));
-    }
-}
-
-const char* FileKind(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "not a regular file";
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    for (size_t done = 0; done < text.size();) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
-}
-
 // Brings the cache up to date with the file; a file that cannot be read or parsed is an
 // error and never stands in as an empty hive.
 LONG Load(const std::string& path, CachedHive& hive) {
@@ -179,7 +140,7 @@ LONG Load(const std::string& path, CachedHive& hive) {
     }
     if (!S_ISREG(st.st_mode)) {
         hive.valid = false;
-        t_lastError = path + ": " + FileKind(st.st_mode) + ", not a registry hive; move it aside";
+        t_lastError = path + ": " + FileKindName(st.st_mode) + ", not a registry hive; move it aside";
         return ERROR_CANTREAD;
     }
     FileId id = FileId::Of(st);
@@ -187,7 +148,7 @@ LONG Load(const std::string& path, CachedHive& hive) {
     hive.valid = false;
     std::string text;
     bool tooLarge = size_t(st.st_size) > kMaxHiveBytes;
-    if (!tooLarge && !ReadAll(fd.Get(), kMaxHiveBytes, &text, &tooLarge))
+    if (!tooLarge && !ReadAtMost(fd.Get(), kMaxHiveBytes, &text, &tooLarge))
         return Fail(ReadError(errno), "cannot read " + path, errno);
     if (tooLarge) {
         t_lastError = path + ": larger than a registry hive may be (" + std::to_string(kMaxHiveBytes >> 20) +
@@ -225,7 +186,7 @@ LONG Store(const std::string& path, const std::string& text) {
     if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
         ::fchmod(fd.Get(), old.st_mode & 07777) != 0)
         err = errno;
-    if (!err && !WriteAll(fd.Get(), text))
+    if (!err && !WriteAll(fd.Get(), text.data(), text.size()))
         err = errno;
     else if (::fsync(fd.Get()) != 0) err = errno;
     if (!fd.Close() && !err) err = errno;

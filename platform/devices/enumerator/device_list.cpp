@@ -1,6 +1,7 @@
 // The attached devices: devices.conf under the host root, or the embedded default device.
 #include "host/device_list.h"
 
+#include "host/file_io.h"
 #include "host/host_root.h"
 
 #include <fcntl.h>
@@ -43,15 +44,6 @@ void Report(const std::string& path, const std::vector<DeviceListProblem>& probl
     }
 }
 
-const char* FileKind(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "not a regular file";
-}
-
 // The file's bytes. Otherwise nullopt, with *missing when there is no such file, or with the
 // reason in *problem. Only a regular file of at most kMaxDeviceListBytes is read; it is opened
 // without blocking, so a FIFO in its place is refused rather than waited on.
@@ -69,28 +61,17 @@ std::optional<std::string> ReadWholeFile(const std::string& path, bool* missing,
     if (::fstat(fd, &st) != 0) {
         failure = "cannot be examined: ";
     } else if (!S_ISREG(st.st_mode)) {
-        *problem = std::string("is ") + FileKind(st.st_mode) + ", not a device list; move it aside";
+        *problem = std::string("is ") + FileKindName(st.st_mode) + ", not a device list; move it aside";
     } else if (static_cast<size_t>(st.st_size) > kMaxDeviceListBytes) {
         *problem =
             "is larger than a device list may be (" + std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
     } else {
-        char buffer[16384];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n == 0) break;
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                failure = "cannot be read: ";
-                break;
-            }
-            // The file may have grown since fstat.
-            if (text.size() + static_cast<size_t>(n) > kMaxDeviceListBytes) {
-                *problem = "is larger than a device list may be (" +
-                           std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
-                break;
-            }
-            text.append(buffer, static_cast<size_t>(n));
-        }
+        bool tooLarge = false;
+        if (!ReadAtMost(fd, kMaxDeviceListBytes, &text, &tooLarge))
+            failure = "cannot be read: ";
+        else if (tooLarge) // it grew since fstat
+            *problem = "is larger than a device list may be (" +
+                       std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
     }
     if (failure) *problem = failure + std::string(std::strerror(errno));
     ::close(fd);

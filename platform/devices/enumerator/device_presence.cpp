@@ -1,6 +1,7 @@
 // Listed devices over their shared state: where it lives, attaching to it, and the cable.
 #include "host/device_presence.h"
 
+#include "host/file_io.h"
 #include "host/host_root.h"
 #include "host/utf.h"
 #include "platform/devices/model/device_store.h"
@@ -18,15 +19,6 @@ namespace {
 
 // A name longer than this is cut and told apart by its hash, to stay within a file name.
 constexpr size_t kLongestId = 120;
-
-uint64_t Fnv1a(std::string_view text) {
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
 
 // What makes a device the same device: its line as written.
 uint64_t ConfigHash(const DeviceListEntry& device) {
