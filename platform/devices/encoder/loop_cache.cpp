@@ -1,6 +1,6 @@
 #include "platform/devices/encoder/loop_cache.h"
 
-#include "platform/devices/encoder/loop_encoder.h"
+#include "platform/devices/encoder/encoder_module.h"
 #include "platform/devices/encoder/loop_files.h"
 
 #include <algorithm>
@@ -17,7 +17,8 @@ Status Aborted() { return Status::Fail(E_ABORT, "loop request abandoned: the str
 } // namespace
 
 LoopCache::LoopCache(EncodeFunction encode, size_t capacity, Files files)
-    : m_encode(encode ? std::move(encode) : EncodeFunction(EncodeLoop)), m_capacity(capacity), m_files(files) {}
+    : m_encode(encode ? std::move(encode) : EncodeFunction(EncodeLoopInModule)), m_capacity(capacity),
+      m_files(files) {}
 
 LoopCache::~LoopCache() {
     {

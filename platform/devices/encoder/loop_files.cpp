@@ -1,11 +1,8 @@
 #include "platform/devices/encoder/loop_files.h"
 
 #include "host/host_root.h"
+#include "platform/devices/encoder/encoder_module.h"
 #include "platform/devices/encoder/loop_index.h"
-
-extern "C" {
-#include <libavcodec/version.h>
-}
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,11 +64,10 @@ std::string LoopFolder() {
 
 std::string LoopKey(const EncoderSettings& s) {
     char head[256];
-    std::snprintf(
-        head, sizeof head,
-        "format=%d codec=%u size=%dx%d rate=%d/%d kbps=%d audio=%d hz=%d volume=%d name=", kLoopFormat,
-        static_cast<unsigned>(LIBAVCODEC_VERSION_INT), s.width, s.height, s.frameRate.num, s.frameRate.den,
-        s.bitrateKbps, s.audioEnabled ? 1 : 0, s.sampleRateHz, s.volume);
+    std::snprintf(head, sizeof head,
+                  "format=%d codec=%u size=%dx%d rate=%d/%d kbps=%d audio=%d hz=%d volume=%d name=",
+                  kLoopFormat, EncoderCodecVersion(), s.width, s.height, s.frameRate.num, s.frameRate.den,
+                  s.bitrateKbps, s.audioEnabled ? 1 : 0, s.sampleRateHz, s.volume);
     return head + s.deviceName;
 }
 
