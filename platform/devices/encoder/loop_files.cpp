@@ -1,5 +1,6 @@
 #include "platform/devices/encoder/loop_files.h"
 
+#include "host/file_io.h"
 #include "host/host_root.h"
 #include "platform/devices/encoder/encoder_module.h"
 #include "platform/devices/encoder/loop_index.h"
@@ -20,27 +21,6 @@ constexpr char kMagic[8] = {'Y', 'R', 'A', 'L', 'O', 'O', 'P', '1'};
 // Raised whenever what the encoder makes of the same settings changes (picture, tone, muxing).
 constexpr int kLoopFormat = 2;
 constexpr size_t kLongestKey = 4096;
-
-uint64_t Fnv1a(std::string_view text) {
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001b3ull;
-    }
-    return hash;
-}
-
-bool WriteAll(int fd, const void* data, size_t size) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    while (size) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 bool ReadAll(int fd, void* data, size_t size) {
     auto* bytes = static_cast<uint8_t*>(data);
