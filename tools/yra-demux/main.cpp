@@ -1,6 +1,7 @@
 // yra-demux: splits an MPEG-2 transport or program stream into its H.264 video and AAC audio
 // with the demultiplexer plug-in, in a graph of a file source, the demultiplexer (created by
 // class id, as any application would) and two elementary-stream sinks.
+#include "built_module.h"
 #include "host/module_loader.h"
 #include "host/registry_store.h"
 #include "host/result_names.h"
@@ -15,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -126,23 +126,12 @@ int Fail(const std::string& what, HRESULT hr) {
     return 1;
 }
 
-// Where this build keeps the plug-in, for the registration hint.
-std::string PluginPath() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        std::filesystem::path module = exe.parent_path().parent_path() / "lib" / "VELDualFmtDemux.so";
-        if (std::filesystem::exists(module, ec)) return module.string();
-    }
-    return "build/<preset>/lib/VELDualFmtDemux.so";
-}
-
 int ReportCreateFailure(HRESULT hr) {
     if (hr == REGDB_E_CLASSNOTREG) {
         std::fprintf(stderr,
                      "yra-demux: the demultiplexer (VELDualFmtDemux) is not registered on this host.\n"
                      "Register it once with:\n    yra-regsvr %s\n",
-                     PluginPath().c_str());
+                     tool_common::BuiltModulePath("VELDualFmtDemux.so").c_str());
         return 1;
     }
     Fail("cannot create the demultiplexer", hr);
@@ -154,7 +143,8 @@ int ReportCreateFailure(HRESULT hr) {
     }
     std::string detail = host::LastModuleLoadError();
     if (!detail.empty()) std::fprintf(stderr, "  %s\n", detail.c_str());
-    std::fprintf(stderr, "If the module moved, register it again: yra-regsvr %s\n", PluginPath().c_str());
+    std::fprintf(stderr, "If the module moved, register it again: yra-regsvr %s\n",
+                 tool_common::BuiltModulePath("VELDualFmtDemux.so").c_str());
     return 1;
 }
 
