@@ -13,9 +13,11 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -325,8 +327,14 @@ int Demux(const Options& options) {
                 transport ? "transport stream" : "program stream", Megabytes(source->BytesDelivered()), seconds,
                 seconds > 0 ? Megabytes(source->BytesDelivered()) / seconds : 0.0);
     auto line = [](const char* stream, const host::CEsSink* sink, const std::string& path) {
-        std::printf("  %s: %ld samples, %llu bytes%s%s\n", stream, static_cast<long>(sink->Samples()),
+        std::printf("  %s: %ld samples, %llu bytes%s%s", stream, static_cast<long>(sink->Samples()),
                     static_cast<unsigned long long>(sink->Bytes()), path.empty() ? "" : " -> ", path.c_str());
+        // Audio samples are raw AAC frames; the file is larger by the header written before each.
+        std::error_code ec;
+        const std::uintmax_t written = path.empty() ? 0 : std::filesystem::file_size(path, ec);
+        if (!path.empty() && !ec && written != sink->Bytes())
+            std::printf(" (%ju bytes with the ADTS headers)", written);
+        std::printf("\n");
     };
     line("video", videoSink.get(), options.video);
     line("audio", audioSink.get(), options.audio);
