@@ -1,6 +1,7 @@
 // yra-demux: splits an MPEG-2 transport or program stream into its H.264 video and AAC audio
 // with the demultiplexer plug-in, in a graph of a file source, the demultiplexer (created by
 // class id, as any application would) and two elementary-stream sinks.
+#include "built_module.h"
 #include "host/module_loader.h"
 #include "host/registry_store.h"
 #include "host/result_names.h"
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -126,23 +128,12 @@ int Fail(const std::string& what, HRESULT hr) {
     return 1;
 }
 
-// Where this build keeps the plug-in, for the registration hint.
-std::string PluginPath() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        std::filesystem::path module = exe.parent_path().parent_path() / "lib" / "VELDualFmtDemux.so";
-        if (std::filesystem::exists(module, ec)) return module.string();
-    }
-    return "build/<preset>/lib/VELDualFmtDemux.so";
-}
-
 int ReportCreateFailure(HRESULT hr) {
     if (hr == REGDB_E_CLASSNOTREG) {
         std::fprintf(stderr,
                      "yra-demux: the demultiplexer (VELDualFmtDemux) is not registered on this host.\n"
                      "Register it once with:\n    yra-regsvr %s\n",
-                     PluginPath().c_str());
+                     tool_common::BuiltModulePath("VELDualFmtDemux.so").c_str());
         return 1;
     }
     Fail("cannot create the demultiplexer", hr);
@@ -154,7 +145,8 @@ int ReportCreateFailure(HRESULT hr) {
     }
     std::string detail = host::LastModuleLoadError();
     if (!detail.empty()) std::fprintf(stderr, "  %s\n", detail.c_str());
-    std::fprintf(stderr, "If the module moved, register it again: yra-regsvr %s\n", PluginPath().c_str());
+    std::fprintf(stderr, "If the module moved, register it again: yra-regsvr %s\n",
+                 tool_common::BuiltModulePath("VELDualFmtDemux.so").c_str());
     return 1;
 }
 
@@ -335,8 +327,14 @@ int Demux(const Options& options) {
                 transport ? "transport stream" : "program stream", Megabytes(source->BytesDelivered()), seconds,
                 seconds > 0 ? Megabytes(source->BytesDelivered()) / seconds : 0.0);
     auto line = [](const char* stream, const host::CEsSink* sink, const std::string& path) {
-        std::printf("  %s: %ld samples, %llu bytes%s%s\n", stream, static_cast<long>(sink->Samples()),
+        std::printf("  %s: %ld samples, %llu bytes%s%s", stream, static_cast<long>(sink->Samples()),
                     static_cast<unsigned long long>(sink->Bytes()), path.empty() ? "" : " -> ", path.c_str());
+        // Audio samples are raw AAC frames; the file is larger by the header written before each.
+        std::error_code ec;
+        const std::uintmax_t written = path.empty() ? 0 : std::filesystem::file_size(path, ec);
+        if (!path.empty() && !ec && written != sink->Bytes())
+            std::printf(" (%ju bytes with the ADTS headers)", written);
+        std::printf("\n");
     };
     line("video", videoSink.get(), options.video);
     line("audio", audioSink.get(), options.audio);

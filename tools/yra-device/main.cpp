@@ -133,7 +133,11 @@ int main(int argc, char** argv) {
     }
     host::DeviceList list = host::LoadDeviceList();
     if (list.devices.empty()) {
-        std::fprintf(stderr, "yra-device: no devices are listed in %s\n", host::DeviceListPath().c_str());
+        const std::string path = host::DeviceListPath();
+        if (path.empty())
+            std::fprintf(stderr, "yra-device: no devices, as there is no device list: set YRA_HOST_ROOT\n");
+        else
+            std::fprintf(stderr, "yra-device: no devices are listed in %s\n", path.c_str());
         return 1;
     }
     if (action == "list") return List(list);

@@ -1,5 +1,6 @@
 // yra-propsheet: the property sheet of a capture device, with the pages filed for it in the
 // registry. In a window with Qt, or driven from the command line without a display.
+#include "built_module.h"
 #include "device_list.h"
 #include "host/device_filter.h"
 #include "host/propframe.h"
@@ -221,8 +222,11 @@ int Run(const Options& o) {
     if (FAILED(hr) || pages.empty()) {
         std::fprintf(stderr,
                      "yra-propsheet: '%s' has no property pages%s. Register them first:\n"
-                     "  yra-regsvr lib/MxVideoCtrlPlugin.so lib/MxPowerPlugin.so\n",
-                     Utf8(device->name).c_str(), FAILED(hr) ? (" (" + host::FormatResult(hr) + ")").c_str() : "");
+                     "  yra-regsvr %s %s\n",
+                     Utf8(device->name).c_str(),
+                     FAILED(hr) ? (" (" + host::FormatResult(hr) + ")").c_str() : "",
+                     tool_common::BuiltModulePath("MxVideoCtrlPlugin.so").c_str(),
+                     tool_common::BuiltModulePath("MxPowerPlugin.so").c_str());
         filter->Release();
         return 1;
     }

@@ -14,9 +14,10 @@ namespace {
 constexpr const char* kUsage =
     "Usage: yra-sdkinfo [options]\n"
     "\n"
-    "Runs the YRA HD Capture SDK against the virtual capture device \"YRA USB Device\" and prints\n"
-    "the SDK version, the MCU firmware version, the HDMI receiver's resolution code and the\n"
-    "device's encoder settings record.\n"
+    "Runs the YRA HD Capture SDK against a virtual capture device \"YRA USB Device\" of its own,\n"
+    "powered on for this run, and prints the SDK version, the MCU firmware version, the HDMI\n"
+    "receiver's resolution code and the device's encoder settings record. This device is not the\n"
+    "one the other programs share (yra-device list): what they write to theirs is not seen here.\n"
     "\n"
     "Options:\n"
     "  --initialize        write the SDK's default settings first, as the capture program does\n"

@@ -138,6 +138,12 @@ TEST_P(YraDemuxStreams, GivesWhatFfmpegGivesTimedByThePesTimeStamps) {
     EXPECT_EQ(ReadFile(Path("out.h264")), m_pMedia->videoEs);
     // The headers are rebuilt from the audio pin's type, which the file's rate decides.
     EXPECT_EQ(ReadFile(Path("out.aac")), m_pMedia->audioEs);
+    // The summary's byte counts are the samples'; the AAC file's size is given beside them.
+    EXPECT_NE(run.output.find("bytes -> " + Path("out.h264") + "\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("bytes -> " + Path("out.aac") + " (" +
+                              std::to_string(m_pMedia->audioEs.size()) + " bytes with the ADTS headers)\n"),
+              std::string::npos)
+        << run.output;
     ExpectPlays(Path("out.h264"));
     ExpectPlays(Path("out.aac"));
 

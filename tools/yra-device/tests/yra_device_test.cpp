@@ -29,6 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::string Tool(const char* name) {
     return e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/" + name);
@@ -248,6 +249,13 @@ TEST(YraDeviceUsage, HelpMistakesAndUnknownDevices) {
     EXPECT_EQ(reset.status, 1);
     EXPECT_THAT(reset.err, HasSubstr("it is unplugged"));
     EXPECT_EQ(e2e::RunCommand(Tool("yra-device") + " unplug cam").out, "0: Cam was already unplugged\n");
+
+    // Without any root there is no list to name: say what to set.
+    auto rootless =
+        e2e::RunCommand("env -u YRA_HOST_ROOT -u XDG_DATA_HOME -u HOME " + Tool("yra-device") + " list");
+    EXPECT_EQ(rootless.status, 1);
+    EXPECT_THAT(rootless.err, HasSubstr("set YRA_HOST_ROOT"));
+    EXPECT_THAT(rootless.err, Not(HasSubstr("listed in \n")));
 }
 
 } // namespace

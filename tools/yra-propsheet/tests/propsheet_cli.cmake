@@ -22,6 +22,8 @@ endfunction()
 
 run(1 ${PROPSHEET})
 expect("has no property pages")
+# The hint is a command the user can paste as it is: the modules of this build, by full path.
+expect("yra-regsvr ${VIDEO} ${POWER}")
 
 run(0 ${REGSVR} ${VIDEO} ${POWER})
 run(0 ${PROPSHEET})
