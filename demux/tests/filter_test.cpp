@@ -226,6 +226,29 @@ TEST_F(DemuxGraphTest, ATransportStreamRunsToCompletionWithItsLastRecords) {
         EXPECT_EQ(videoOut[i].bSync, i % 5 == 0) << "key frames begin with a sequence parameter set";
 }
 
+// Packs as program-stream muxers cut them: no alignment bit, units and ADTS frames running
+// across packets. Through the graph each arrives once and whole, a unit timed by the packet it
+// is the first to begin in and untimed otherwise.
+TEST_F(DemuxGraphTest, AnUnalignedProgramStreamDeliversEveryUnitOnceAndWhole) {
+    std::vector<CutUnit> units, frames;
+    Bytes ps = Concat({CutIntoPackets(0xE0, UnitsWithoutDelimiters(13), 333, false, &units),
+                       CutIntoPackets(0xC0, VariedAdtsFrames(40), 50, false, &frames)});
+    AddSource(ps, 2048);
+    AddSinks();
+    EXPECT_EQ(RunToCompletion(), EC_COMPLETE);
+    std::vector<Delivered> video = ReceivedBy(videoSink);
+    ASSERT_EQ(video.size(), units.size());
+    for (size_t i = 0; i < units.size(); i++) {
+        EXPECT_EQ(video[i].data, units[i].data) << "unit " << i;
+        EXPECT_EQ(video[i].bTime, units[i].bTime) << "unit " << i;
+        if (units[i].bTime) EXPECT_EQ(video[i].rtStart, units[i].rtTime) << "unit " << i;
+    }
+    std::vector<Delivered> audio = ReceivedBy(audioSink);
+    ASSERT_EQ(audio.size(), frames.size());
+    for (size_t i = 0; i < frames.size(); i++)
+        EXPECT_EQ(audio[i].data, Bytes(frames[i].data.begin() + 7, frames[i].data.end())) << "frame " << i;
+}
+
 TEST_F(DemuxGraphTest, AProgramStreamRunsToCompletionWithItsLastRecords) {
     std::vector<Unit> videoUnits = VideoUnits(25, 3000);
     std::vector<Unit> audioUnits = AudioUnits(20);
