@@ -147,8 +147,9 @@ private:
     CEsSink* const m_pSink;
 };
 
-CEsSink::CEsSink(const EsSinkOptions& options, FILE* file)
-    : CBaseFilter(u"Elementary stream sink", nullptr, &m_csFilter, CLSID_YraEsSink), m_options(options), m_file(file) {
+CEsSink::CEsSink(const EsSinkOptions& options, FILE* file, std::unique_ptr<char[]> buffer)
+    : CBaseFilter(u"Elementary stream sink", nullptr, &m_csFilter, CLSID_YraEsSink), m_options(options), m_file(file),
+      m_buffer(std::move(buffer)) {
     HRESULT hr = S_OK;
     m_pPin = new (std::nothrow) CEsSinkPin(this, &hr);
 }
@@ -162,6 +163,7 @@ HRESULT CEsSink::Create(const EsSinkOptions& options, CEsSink** ppSink, int* pEr
     if (!ppSink) return E_POINTER;
     *ppSink = nullptr;
     FILE* file = nullptr;
+    std::unique_ptr<char[]> buffer;
     if (!options.path.empty()) {
         file = std::fopen(options.path.c_str(), "wb");
         if (!file) {
@@ -169,9 +171,11 @@ HRESULT CEsSink::Create(const EsSinkOptions& options, CEsSink** ppSink, int* pEr
             if (pError) *pError = error;
             return error == EACCES || error == EPERM ? E_ACCESSDENIED : HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
         }
-        std::setvbuf(file, nullptr, _IOFBF, kFileBuffer);
+        // Samples become few large writes; without the memory the file keeps stdio's own buffer.
+        buffer.reset(new (std::nothrow) char[kFileBuffer]);
+        if (buffer) std::setvbuf(file, buffer.get(), _IOFBF, kFileBuffer);
     }
-    auto* pSink = new (std::nothrow) CEsSink(options, file);
+    auto* pSink = new (std::nothrow) CEsSink(options, file, std::move(buffer));
     if (!pSink || !pSink->m_pPin) {
         if (pSink) {
             delete pSink;

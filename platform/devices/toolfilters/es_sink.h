@@ -67,7 +67,7 @@ public:
 
 private:
     friend class CEsSinkPin;
-    CEsSink(const EsSinkOptions& options, FILE* file);
+    CEsSink(const EsSinkOptions& options, FILE* file, std::unique_ptr<char[]> buffer);
     ~CEsSink() override;
 
     // Writes one sample; a write failure is reported to the graph as EC_ERRORABORT.
@@ -78,6 +78,8 @@ private:
     CCritSec m_csFilter;
     const EsSinkOptions m_options;
     FILE* const m_file;
+    // The file's stdio buffer: the C library takes a size only together with the memory.
+    std::unique_ptr<char[]> m_buffer;
     CEsSinkPin* m_pPin = nullptr;
     std::atomic<LONG> m_lSamples{0};
     std::atomic<ULONGLONG> m_cbPayload{0};
