@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <optional>
 
 namespace demux_tool {
 namespace {
@@ -52,14 +51,12 @@ bool Same(const Identity& a, const Identity& b) {
 } // namespace
 
 std::string FindOutputClash(const std::string& input, const std::vector<NamedOutput>& outputs) {
-    struct stat st {};
-    std::optional<Identity> in;
-    if (::stat(input.c_str(), &st) == 0) in = IdentityOf(input);
+    const Identity in = IdentityOf(input);
     std::vector<Identity> seen;
     for (size_t i = 0; i < outputs.size(); ++i) {
         const NamedOutput& out = outputs[i];
         Identity id = IdentityOf(out.path);
-        if (in && Same(id, *in))
+        if (in.exists && Same(id, in))
             return out.option + " " + out.path + " is the input file; it would be overwritten";
         if (!id.characterDevice) {
             for (size_t j = 0; j < i; ++j) {
