@@ -8,20 +8,7 @@ unset(ENV{YRA_UI})
 unset(ENV{QT_QPA_PLATFORM})
 unset(ENV{WAYLAND_DISPLAY})
 
-function(run expect_status)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL expect_status)
-    message(FATAL_ERROR "${ARGN}\nexit ${status}, expected ${expect_status}\n${out}${err}")
-  endif()
-  set(out "${out}${err}" PARENT_SCOPE)
-endfunction()
-
-function(expect text)
-  string(FIND "${out}" "${text}" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "expected \"${text}\" in:\n${out}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/tool_run.cmake)
 
 run(0 ${REGSVR} -s ${VIDEO} ${POWER})
 
