@@ -1,12 +1,14 @@
 // yra-regsvr --version: every plug-in's version record, numbers and text, read the same way
 // through the host's resource calls.
+#include "e2e_support.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
+
+using e2e::Quote;
 
 struct ToolRun {
     int status = -1;
@@ -14,20 +16,8 @@ struct ToolRun {
 };
 
 ToolRun RunTool(const std::string& arguments) {
-    ToolRun run;
-    FILE* pipe = popen((std::string(YRA_REGSVR) + " " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        run.output.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::string Quote(const std::string& s) {
-    return "'" + s + "'";
+    e2e::CommandResult r = e2e::RunCommand(std::string(YRA_REGSVR) + " " + arguments);
+    return {r.status, r.out + r.err};
 }
 
 TEST(RegsvrVersion, ShowsEveryPluginsNumbersAndText) {
