@@ -87,19 +87,6 @@ TEST(YraCaptureSettings, AnUnknownInputResolutionIsExplained) {
             "row 0: the encode settings dialog refused OK (\"Unknown resolution.\"); nothing was written"));
 }
 
-TEST(YraCaptureOutput, ALostStandardOutputFailsTheRun) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    e2e::WriteDeviceList({"YRA USB Device"});
-    // Grouped, so that only standard output goes to the full device.
-    auto r = e2e::RunCommand("{ " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
-                             " --list >/dev/full; }");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.err, HasSubstr("yra-capture: cannot write to standard output"));
-    r = e2e::RunCommand("{ " + e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
-                        " --help >/dev/full; }");
-    EXPECT_EQ(r.status, 1);
-}
-
 // Names the program cannot hold as text are refused before anything is made.
 TEST(YraCaptureRecording, ANameThatIsNotUtf8IsRefused) {
     e2e::WriteDeviceList({"YRA USB Device"});
