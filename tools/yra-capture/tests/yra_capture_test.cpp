@@ -13,8 +13,10 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
+const std::string kTool = e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture");
+
 e2e::CommandResult Capture(const std::string& args) {
-    return e2e::RunCommand(e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") + " " + args);
+    return e2e::RunCommand(kTool + " " + args);
 }
 
 TEST(YraCaptureUsage, HelpAndMistakes) {
@@ -158,9 +160,8 @@ TEST(YraCaptureRecording, AFileSizeLimitIsReportedAndLeavesAPlayableFile) {
     if (!e2e::HaveFfmpegTools()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
     e2e::WriteDeviceList({"YRA USB Device"});
     const std::string file = e2e::TestDir() + "/limited.ts";
-    auto r = e2e::RunCommand("ulimit -f 1024 && exec " +
-                             e2e::Quote(std::string(YRA_BUILD_DIR) + "/bin/yra-capture") +
-                             " --record 0:" + e2e::Quote(file) + " --duration 3");
+    auto r = e2e::RunCommand("ulimit -f 1024 && exec " + kTool + " --record 0:" + e2e::Quote(file) +
+                             " --duration 3");
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_THAT(
         r.err,
