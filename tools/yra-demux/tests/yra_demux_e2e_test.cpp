@@ -306,7 +306,6 @@ TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
     EXPECT_NE(help.output.find("--samples FILE.csv"), std::string::npos);
 }
 
-// A damaged packet is reported as a parse error and costs only the records it touches.
 // A capture whose last audio PES holds no whole ADTS frame (here 50 zero bytes): every run
 // ends, with every frame before it.
 TEST_F(YraDemux, FinishesWhenTheLastAudioPesHoldsNoWholeFrame) {
@@ -338,6 +337,7 @@ TEST_F(YraDemux, FinishesWhenTheLastAudioPesHoldsNoWholeFrame) {
     }
 }
 
+// A damaged packet is reported as a parse error and costs only the records it touches.
 TEST_F(YraDemux, CountsParseErrorsAndGoesOn) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
     const Media* media = GetMedia(kPlain, YRA_DEMUX_MEDIA_DIR);
