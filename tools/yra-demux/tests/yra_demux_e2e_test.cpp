@@ -99,12 +99,22 @@ protected:
         ASSERT_EQ(run.status, 0) << run.output;
     }
     std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+    // yra-demux with `arguments` (quoted as needed by the caller).
+    static ToolRun RunDemux(const std::string& arguments) {
+        return RunTool(std::string(YRA_DEMUX_TOOL) + " " + arguments);
+    }
+    // one.ts, a single transport packet that carries nothing: enough for the tool to run.
+    std::string OnePacketFile() {
+        uint8_t nCounter = 0;
+        WriteFile(Path("one.ts"), TsPacket(0x44, false, nullptr, 0, nCounter));
+        return Path("one.ts");
+    }
 
     // Demultiplexes input into <tag>.h264, <tag>.aac and <tag>.csv.
     ToolRun Demux(const std::string& input, const std::string& tag, long chunk = 65536) {
-        return RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(input) + " --quiet --chunk " + std::to_string(chunk) +
-                   " --video " + Quote(Path(tag + ".h264")) + " --audio " + Quote(Path(tag + ".aac")) +
-                   " --samples " + Quote(Path(tag + ".csv")));
+        return RunDemux(Quote(input) + " --quiet --chunk " + std::to_string(chunk) + " --video " +
+                        Quote(Path(tag + ".h264")) + " --audio " + Quote(Path(tag + ".aac")) + " --samples " +
+                        Quote(Path(tag + ".csv")));
     }
 
     static void ExpectPlays(const std::string& path) {
@@ -243,9 +253,7 @@ INSTANTIATE_TEST_SUITE_P(Ffmpeg, YraDemuxStreams, testing::Values(kPlain, kBFram
                          });
 
 TEST_F(YraDemux, SaysHowToRegisterTheDemultiplexerWhenItIsNot) {
-    uint8_t nCounter = 0;
-    WriteFile(Path("one.ts"), TsPacket(0x44, false, nullptr, 0, nCounter));
-    ToolRun run = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("one.ts")));
+    ToolRun run = RunDemux(Quote(OnePacketFile()));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("not registered"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("yra-regsvr " + std::filesystem::canonical(YRA_DEMUX_MODULE).string()),
@@ -260,9 +268,7 @@ TEST_F(YraDemux, PointsAtACorruptRegistryInsteadOfAskingToRegisterAgain) {
     Bytes text = ReadFile(hive);
     const size_t lines = std::count(text.begin(), text.end(), '\n');
     WriteFile(hive, Concat({text, Bytes{'[', 'b', 'r', 'o', 'k', 'e', 'n', '\n'}}));
-    uint8_t nCounter = 0;
-    WriteFile(Path("one.ts"), TsPacket(0x44, false, nullptr, 0, nCounter));
-    ToolRun run = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("one.ts")));
+    ToolRun run = RunDemux(Quote(OnePacketFile()));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find(hive + ":" + std::to_string(lines + 1) + ":"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Move the file aside"), std::string::npos) << run.output;
@@ -271,20 +277,20 @@ TEST_F(YraDemux, PointsAtACorruptRegistryInsteadOfAskingToRegisterAgain) {
 
 TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
     Register();
-    ToolRun missing = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("missing.ts")));
+    ToolRun missing = RunDemux(Quote(Path("missing.ts")));
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.output.find("cannot read"), std::string::npos) << missing.output;
     EXPECT_NE(missing.output.find("No such file"), std::string::npos) << missing.output;
 
     WriteFile(Path("text.ts"), Bytes{'h', 'e', 'l', 'l', 'o', '\n'});
-    ToolRun text = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("text.ts")));
+    ToolRun text = RunDemux(Quote(Path("text.ts")));
     EXPECT_EQ(text.status, 1);
     EXPECT_NE(text.output.find("neither an MPEG-2 transport stream nor a program stream"), std::string::npos)
         << text.output;
 
     // A zero-length file ends at once, with the reason.
     WriteFile(Path("empty.ts"), Bytes{});
-    ToolRun empty = RunTool(std::string(YRA_DEMUX_TOOL) + " " + Quote(Path("empty.ts")));
+    ToolRun empty = RunDemux(Quote(Path("empty.ts")));
     EXPECT_EQ(empty.status, 1);
     EXPECT_NE(empty.output.find("the file is empty"), std::string::npos) << empty.output;
 
@@ -294,14 +300,14 @@ TEST_F(YraDemux, FailsClearlyWhenItCannotReadOrWrite) {
     Bytes pes = Pes(PesHeader{}, Bytes(es, es + sizeof(es)));
     WriteFile(Path("tiny.ts"), TsPacket(0x44, true, pes.data(), pes.size(), nCounter));
     if (std::filesystem::exists("/dev/full")) {
-        ToolRun full = RunTool(std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("tiny.ts")) + " --video /dev/full");
+        ToolRun full = RunDemux("--quiet " + Quote(Path("tiny.ts")) + " --video /dev/full");
         EXPECT_EQ(full.status, 1) << full.output;
         EXPECT_NE(full.output.find("ERROR_HANDLE_DISK_FULL"), std::string::npos) << full.output;
     }
 
-    ToolRun usage = RunTool(std::string(YRA_DEMUX_TOOL) + " --chunk 0 x.ts");
+    ToolRun usage = RunDemux("--chunk 0 x.ts");
     EXPECT_EQ(usage.status, 2) << usage.output;
-    ToolRun help = RunTool(std::string(YRA_DEMUX_TOOL) + " --help");
+    ToolRun help = RunDemux("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.output.find("--samples FILE.csv"), std::string::npos);
 }
@@ -459,13 +465,11 @@ TEST_F(YraDemux, AFileSizeLimitFailsTheRunWithAMessage) {
 TEST_F(YraDemux, AFailedWriteToStandardOutputFailsTheRun) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     Register();
-    uint8_t nCounter = 0;
-    WriteFile(Path("one.ts"), TsPacket(0x44, false, nullptr, 0, nCounter));
-    ToolRun ok = RunTool(std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("one.ts")) + " >/dev/null");
+    const std::string one = Quote(OnePacketFile());
+    ToolRun ok = RunDemux("--quiet " + one + " >/dev/null");
     EXPECT_EQ(ok.status, 0) << ok.output;
     // Grouped, so that only standard output goes to the full device.
-    ToolRun full =
-        RunTool("{ " + std::string(YRA_DEMUX_TOOL) + " --quiet " + Quote(Path("one.ts")) + " >/dev/full; }");
+    ToolRun full = RunTool("{ " + std::string(YRA_DEMUX_TOOL) + " --quiet " + one + " >/dev/full; }");
     EXPECT_EQ(full.status, 1) << full.output;
     EXPECT_NE(full.output.find("cannot write to standard output"), std::string::npos) << full.output;
     ToolRun help = RunTool("{ " + std::string(YRA_DEMUX_TOOL) + " --help >/dev/full; }");
