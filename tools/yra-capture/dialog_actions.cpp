@@ -158,11 +158,10 @@ bool ApplySettings(HWND dlg, const SettingsRequest& request) {
         // box it raised says why.
         if (!host::ui::IsModalEnded(settings)) {
             ok = false;
-            const bool boxed = BoxesShown() > boxesBefore;
+            const std::string why = BoxesShown() > boxesBefore ? " (\"" + LastBoxText() + "\")" : "";
             std::fprintf(
-                stderr,
-                "yra-capture: row %d: the encode settings dialog refused OK%s%s%s; nothing was written\n",
-                request.row, boxed ? " (\"" : "", boxed ? LastBoxText().c_str() : "", boxed ? "\")" : "");
+                stderr, "yra-capture: row %d: the encode settings dialog refused OK%s; nothing was written\n",
+                request.row, why.c_str());
             uitest::Click(settings, IDCANCEL);
         }
     });
