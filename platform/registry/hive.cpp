@@ -17,13 +17,6 @@ std::u16string FoldName(std::u16string_view name) {
     return folded;
 }
 
-bool NamesEqual(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldChar(a[i]) != FoldChar(b[i])) return false;
-    return true;
-}
-
 Key::~Key() {
     std::vector<std::unique_ptr<Key>> pending;
     auto adopt = [&pending](Key& key) {

@@ -20,7 +20,6 @@ constexpr size_t kMaxKeyDepth = 512;
 // Upper-cases one UTF-16 unit for name comparison (ASCII, Latin-1, Greek and Cyrillic).
 char16_t FoldChar(char16_t c);
 std::u16string FoldName(std::u16string_view name);
-bool NamesEqual(std::u16string_view a, std::u16string_view b);
 
 struct Value {
     std::u16string name; // empty: the key's default value
