@@ -1,5 +1,6 @@
 // The hive's text form: every name and value survives a write and a read, nesting is bounded,
 // and the text grows with what is stored.
+#include "nested_hive.h"
 #include "plat/registry.h"
 #include "platform/registry/hive_text.h"
 
@@ -167,26 +168,12 @@ TEST(HiveText, RelativeKeyLinesClimbFromTheKeyBefore) {
     EXPECT_EQ(error.line, 3);
 }
 
-std::string Nested(size_t depth, bool relative) {
-    std::string text = "YRA registry hive 1\n";
-    if (relative) {
-        for (size_t i = 0; i < depth; ++i)
-            text += "[\\k]\n";
-    } else {
-        text += "[k";
-        for (size_t i = 1; i < depth; ++i)
-            text += "\\k";
-        text += "]\n";
-    }
-    return text;
-}
-
 TEST(HiveText, NestingIsCappedAt512LevelsWithTheLineThatGoesDeeper) {
     for (bool relative : {false, true}) {
-        Key root = Read(Nested(512, relative));
+        Key root = Read(NestedHive(512, relative));
         EXPECT_NE(WriteHiveText(root).size(), 0u);
         HiveTextError error;
-        EXPECT_FALSE(ReadHiveText(Nested(100000, relative), &root, &error));
+        EXPECT_FALSE(ReadHiveText(NestedHive(100000, relative), &root, &error));
         EXPECT_EQ(error.line, relative ? 514 : 2);
         EXPECT_NE(error.reason.find("512"), std::string::npos) << error.reason;
         EXPECT_TRUE(root.children.empty());

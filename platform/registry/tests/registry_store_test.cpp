@@ -1,5 +1,6 @@
 // The hive files under faults and concurrent processes.
 #include "host/registry_store.h"
+#include "nested_hive.h"
 #include "plat/registry.h"
 #include "platform/registry/hive_store.h"
 #include "scoped_root.h"
@@ -259,17 +260,10 @@ TEST_F(RegistryHostileHive, AHiveLargerThanTheLimitIsRefusedUnread) {
 
 TEST_F(RegistryHostileHive, DeepNestingIsACorruptHiveNamingTheLine) {
     // 100,000 levels in 200 KB, as one path and as relative lines.
-    std::string path = "[k";
-    for (int i = 1; i < 100000; ++i)
-        path += "\\k";
-    WriteFile(HivePath(), "YRA registry hive 1\n" + path + "]\n");
-    EXPECT_EQ(RefusedInChild(ERROR_BADDB, HivePath() + ":2:"), 0);
-
-    std::string lines = "YRA registry hive 1\n";
-    for (int i = 0; i < 100000; ++i)
-        lines += "[\\k]\n";
-    WriteFile(HivePath(), lines);
-    EXPECT_EQ(RefusedInChild(ERROR_BADDB, HivePath() + ":514:"), 0);
+    for (bool relative : {false, true}) {
+        WriteFile(HivePath(), NestedHive(100000, relative));
+        EXPECT_EQ(RefusedInChild(ERROR_BADDB, HivePath() + (relative ? ":514:" : ":2:")), 0) << relative;
+    }
 }
 
 TEST_F(RegistryHostileHive, KeysNestAtMost512LevelsThroughTheApiToo) {
