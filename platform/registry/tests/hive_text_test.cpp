@@ -2,6 +2,7 @@
 // and the text grows with what is stored.
 #include "nested_hive.h"
 #include "plat/registry.h"
+#include "platform/registry/fuzz/hive_round_trip.h"
 #include "platform/registry/hive_text.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +12,10 @@
 
 namespace {
 
+using host::reg::HiveDifference;
 using host::reg::HiveTextError;
 using host::reg::Key;
 using host::reg::ReadHiveText;
-using host::reg::Value;
 using host::reg::WriteHiveText;
 
 // Units that have to be escaped somewhere, that end or split a line, or that are not ASCII.
@@ -98,21 +99,6 @@ private:
     std::mt19937 m_random;
 };
 
-// Compares two trees; recursion is fine here, the trees are made by the test.
-void ExpectSame(const Key& a, const Key& b, const std::string& where) {
-    ASSERT_EQ(a.name, b.name) << where;
-    ASSERT_EQ(a.values.size(), b.values.size()) << where;
-    for (size_t i = 0; i < a.values.size(); ++i) {
-        const Value &x = a.values[i], &y = b.values[i];
-        EXPECT_EQ(x.name, y.name) << where << " value " << i;
-        EXPECT_EQ(x.type, y.type) << where << " value " << i;
-        EXPECT_EQ(x.data, y.data) << where << " value " << i;
-    }
-    ASSERT_EQ(a.children.size(), b.children.size()) << where;
-    for (auto i = a.children.begin(), j = b.children.begin(); i != a.children.end(); ++i, ++j)
-        ExpectSame(*i->second, *j->second, where + "\\" + std::to_string(i->second->name.size()));
-}
-
 Key Read(const std::string& text, HiveTextError* error = nullptr) {
     Key root;
     HiveTextError ignored;
@@ -131,7 +117,7 @@ TEST(HiveText, EveryNameAndValueSurvivesAWriteAndARead) {
         HiveTextError error;
         ASSERT_TRUE(ReadHiveText(text, &back, &error))
             << "seed " << seed << ", line " << error.line << ": " << error.reason;
-        ExpectSame(root, back, "seed " + std::to_string(seed));
+        EXPECT_EQ(HiveDifference(root, back), "") << "seed " << seed;
         EXPECT_EQ(WriteHiveText(back), text) << "seed " << seed;
         climbing += text.find("\n[\\\\") != std::string::npos;
     }
@@ -203,7 +189,7 @@ TEST(HiveText, TheTextGrowsWithWhatIsStoredNotWithTheSquareOfTheDepth) {
     const std::string text = WriteHiveText(root);
     // Each key costs its name, its value line and a few bytes; full paths would be 26 MB.
     EXPECT_LT(text.size(), 2 * stored + 64 * host::reg::kMaxKeyDepth);
-    ExpectSame(root, Read(text), "deep");
+    EXPECT_EQ(HiveDifference(root, Read(text)), "");
 }
 
 TEST(HiveText, AKeyWithManyValuesLoadsThemAll) {
