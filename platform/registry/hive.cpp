@@ -104,10 +104,6 @@ Key* FindKey(const Key& root, const Path& path) {
     return const_cast<Key*>(key);
 }
 
-LONG CheckDepth(const Path& path) {
-    return path.size() > kMaxKeyDepth ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
-}
-
 Key* CreateKey(Key& root, const Path& path, bool* created) {
     Key* key = &root;
     *created = false;

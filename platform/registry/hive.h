@@ -56,8 +56,6 @@ using Path = std::vector<std::u16string>;
 // path of more than kMaxKeyDepth components.
 LONG SplitPath(const WCHAR* subKey, Path* path);
 Key* FindKey(const Key& root, const Path& path);
-// ERROR_INVALID_PARAMETER for a path deeper than kMaxKeyDepth, as SplitPath answers.
-LONG CheckDepth(const Path& path);
 // Creates every missing key along the path; *created tells whether the last one was new.
 Key* CreateKey(Key& root, const Path& path, bool* created);
 
