@@ -7,6 +7,5 @@
 namespace host {
 
 HRESULT GetRegisteredClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
-void FreeUnusedRegisteredModules();
 
 } // namespace host

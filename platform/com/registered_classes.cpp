@@ -94,13 +94,6 @@ HRESULT GetRegisteredClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     return module->getClassObject(rclsid, riid, ppv);
 }
 
-void FreeUnusedRegisteredModules() {
-    // Nothing is closed. A module that answers DllCanUnloadNow with S_OK may still be running:
-    // its last object's release has counted the object gone but not yet returned into the
-    // caller. No answer of the module can tell when that return is over, so a module is never
-    // closed under a thread that may be inside it: it stays until the process ends.
-}
-
 std::string LastModuleLoadError() { return t_loadError; }
 
 } // namespace host

@@ -81,4 +81,8 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
     return hr;
 }
 
-void CoFreeUnusedLibraries() { host::FreeUnusedRegisteredModules(); }
+// Closes nothing. A module that answers DllCanUnloadNow with S_OK may still be running: its
+// last object's release has counted the object gone but not yet returned into the caller. No
+// answer of the module can tell when that return is over, so a module is never closed under a
+// thread that may be inside it: it stays until the process ends.
+void CoFreeUnusedLibraries() {}

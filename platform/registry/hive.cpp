@@ -17,13 +17,6 @@ std::u16string FoldName(std::u16string_view name) {
     return folded;
 }
 
-bool NamesEqual(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldChar(a[i]) != FoldChar(b[i])) return false;
-    return true;
-}
-
 Key::~Key() {
     std::vector<std::unique_ptr<Key>> pending;
     auto adopt = [&pending](Key& key) {
@@ -109,10 +102,6 @@ Key* FindKey(const Key& root, const Path& path) {
         if (!key) return nullptr;
     }
     return const_cast<Key*>(key);
-}
-
-LONG CheckDepth(const Path& path) {
-    return path.size() > kMaxKeyDepth ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
 }
 
 Key* CreateKey(Key& root, const Path& path, bool* created) {

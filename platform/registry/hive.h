@@ -20,7 +20,6 @@ constexpr size_t kMaxKeyDepth = 512;
 // Upper-cases one UTF-16 unit for name comparison (ASCII, Latin-1, Greek and Cyrillic).
 char16_t FoldChar(char16_t c);
 std::u16string FoldName(std::u16string_view name);
-bool NamesEqual(std::u16string_view a, std::u16string_view b);
 
 struct Value {
     std::u16string name; // empty: the key's default value
@@ -57,8 +56,6 @@ using Path = std::vector<std::u16string>;
 // path of more than kMaxKeyDepth components.
 LONG SplitPath(const WCHAR* subKey, Path* path);
 Key* FindKey(const Key& root, const Path& path);
-// ERROR_INVALID_PARAMETER for a path deeper than kMaxKeyDepth, as SplitPath answers.
-LONG CheckDepth(const Path& path);
 // Creates every missing key along the path; *created tells whether the last one was new.
 Key* CreateKey(Key& root, const Path& path, bool* created);
 

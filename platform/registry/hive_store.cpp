@@ -114,6 +114,11 @@ std::string RegistryDir() {
     return root.empty() ? root : root + "/registry";
 }
 
+// The folder of a hive's file, which also holds the lock and the temporary file.
+std::string FolderOf(const std::string& hivePath) {
+    return hivePath.substr(0, hivePath.rfind('/'));
+}
+
 LONG NoRoot() {
     t_lastError = "no place for the registry: " + HostRootProblem();
     return ERROR_PATH_NOT_FOUND;
@@ -196,7 +201,7 @@ LONG Store(const std::string& path, const std::string& text) {
         return Fail(WriteError(err), "cannot write " + path, err);
     }
     // The rename itself must reach the disk too.
-    Fd dir(::open(RegistryDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd dir(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0) ::fsync(dir.Get());
     return ERROR_SUCCESS;
 }
@@ -204,9 +209,7 @@ LONG Store(const std::string& path, const std::string& text) {
 // Holds the registry's advisory lock, shared with every process using the same root.
 class FileLock {
 public:
-    LONG Acquire() {
-        std::string dir = RegistryDir();
-        if (dir.empty()) return NoRoot();
+    LONG Acquire(const std::string& dir) {
         if (!MakeDirectories(dir)) return Fail(WriteError(errno), "cannot create " + dir, errno);
         std::string path = dir + "/.lock";
         m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
@@ -246,7 +249,7 @@ LONG ChangeHive(HiveId hive, const HiveWriter& change) {
     if (path.empty()) return NoRoot();
     CachedHive& cached = g_cache[path];
     FileLock lock;
-    if (LONG err = lock.Acquire(); err != ERROR_SUCCESS) return err;
+    if (LONG err = lock.Acquire(FolderOf(path)); err != ERROR_SUCCESS) return err;
     if (LONG err = Load(path, cached); err != ERROR_SUCCESS) return err;
     bool changed = false;
     LONG result = change(cached.root, changed);

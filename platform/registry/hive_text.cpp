@@ -185,7 +185,10 @@ private:
     size_t m_i = 0;
 };
 
-bool ValidUtf8(std::string_view s) { return Utf8FromWide(WideFromUtf8(s)) == s; }
+bool ValidUtf8(std::string_view s) {
+    std::u16string ignored;
+    return WideFromValidUtf8(s, ignored);
+}
 
 bool ParseKeyName(std::string_view text, std::u16string* name) {
     name->clear();

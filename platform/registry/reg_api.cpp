@@ -12,10 +12,13 @@ bool Allows(const OpenKey& key, REGSAM right) {
     return (key.access & MAXIMUM_ALLOWED) || (key.access & right) == right;
 }
 
-Path Join(const Path& base, const Path& sub) {
-    Path full = base;
-    full.insert(full.end(), sub.begin(), sub.end());
-    return full;
+// The path of `sub` below `base`; refused when deeper than a hive may nest, as SplitPath
+// refuses a sub-key argument alone.
+LONG Join(const Path& base, const Path& sub, Path* full) {
+    if (base.size() + sub.size() > kMaxKeyDepth) return ERROR_INVALID_PARAMETER;
+    *full = base;
+    full->insert(full->end(), sub.begin(), sub.end());
+    return ERROR_SUCCESS;
 }
 
 std::u16string_view NameOf(const WCHAR* name) { return name ? std::u16string_view(name) : std::u16string_view(); }
@@ -73,8 +76,8 @@ LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSA
     if (LONG err = SplitPath(lpSubKey, &sub); err != ERROR_SUCCESS) return err;
     if (!sub.empty() && !Allows(base, KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
 
-    Path full = Join(base.path, sub);
-    if (LONG err = CheckDepth(full); err != ERROR_SUCCESS) return err;
+    Path full;
+    if (LONG err = Join(base.path, sub, &full); err != ERROR_SUCCESS) return err;
     bool exists = false;
     // Opening an existing key needs no write, so it works on a read-only root as well.
     LONG err = ReadHive(base.hive, [&](const Key& root) -> LONG {
@@ -105,8 +108,8 @@ LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired, PHK
     if (LONG err = ResolveHandle(hKey, &base); err != ERROR_SUCCESS) return err;
     Path sub;
     if (LONG err = SplitPath(lpSubKey, &sub); err != ERROR_SUCCESS) return err;
-    Path full = Join(base.path, sub);
-    if (LONG err = CheckDepth(full); err != ERROR_SUCCESS) return err;
+    Path full;
+    if (LONG err = Join(base.path, sub, &full); err != ERROR_SUCCESS) return err;
     LONG err = ReadHive(base.hive, [&](const Key& root) -> LONG {
         if (!FindKey(root, base.path)) return ERROR_KEY_DELETED;
         return FindKey(root, full) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
@@ -151,8 +154,8 @@ LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
     if (LONG err = ResolveHandle(hKey, &base); err != ERROR_SUCCESS) return err;
     Path sub;
     if (LONG err = SplitPath(lpSubKey, &sub); err != ERROR_SUCCESS) return err;
-    Path full = Join(base.path, sub);
-    if (LONG err = CheckDepth(full); err != ERROR_SUCCESS) return err;
+    Path full;
+    if (LONG err = Join(base.path, sub, &full); err != ERROR_SUCCESS) return err;
     // The root of a hive cannot be deleted.
     if (full.empty()) return ERROR_ACCESS_DENIED;
     return ChangeHive(base.hive, [&](Key& root, bool& changed) -> LONG {

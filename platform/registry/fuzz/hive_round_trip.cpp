@@ -7,10 +7,9 @@
 #include <vector>
 
 namespace host::reg {
-namespace {
 
-// Compares two trees without recursion, as deep as a hive may nest.
-std::string Difference(const Key& a, const Key& b) {
+// Without recursion, as deep as a hive may nest.
+std::string HiveDifference(const Key& a, const Key& b) {
     std::vector<std::pair<const Key*, const Key*>> pending{{&a, &b}};
     while (!pending.empty()) {
         auto [x, y] = pending.back();
@@ -28,8 +27,6 @@ std::string Difference(const Key& a, const Key& b) {
     return {};
 }
 
-} // namespace
-
 std::string CheckHiveRoundTrip(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Key root;
@@ -43,7 +40,7 @@ std::string CheckHiveRoundTrip(const uint8_t* data, size_t size) {
     Key again;
     if (!ReadHiveText(written, &again, &error))
         return "what was written does not read, line " + std::to_string(error.line) + ": " + error.reason;
-    if (std::string difference = Difference(root, again); !difference.empty()) return difference;
+    if (std::string difference = HiveDifference(root, again); !difference.empty()) return difference;
     if (WriteHiveText(again) != written) return "a second write differs from the first";
     return {};
 }

@@ -9,6 +9,10 @@
 
 namespace host::reg {
 
+struct Key;
+
+// Empty when both trees hold the same keys and values in the same order, else what differs.
+std::string HiveDifference(const Key& a, const Key& b);
 // Empty when the promise holds, else what broke it.
 std::string CheckHiveRoundTrip(const uint8_t* data, size_t size);
 

@@ -11,7 +11,8 @@ namespace {
 
 TEST(HiveFuzzCorpus, EverySeedReadsOrIsRefusedAndRoundTrips) {
     size_t seeds = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(YRA_HIVE_CORPUS_DIR)) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(YRA_SOURCE_DIR "/platform/registry/fuzz/corpus")) {
         std::ifstream in(entry.path(), std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_EQ(host::reg::CheckHiveRoundTrip(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),

@@ -1,6 +1,8 @@
 // The hive's text form: every name and value survives a write and a read, nesting is bounded,
 // and the text grows with what is stored.
+#include "nested_hive.h"
 #include "plat/registry.h"
+#include "platform/registry/fuzz/hive_round_trip.h"
 #include "platform/registry/hive_text.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +12,10 @@
 
 namespace {
 
+using host::reg::HiveDifference;
 using host::reg::HiveTextError;
 using host::reg::Key;
 using host::reg::ReadHiveText;
-using host::reg::Value;
 using host::reg::WriteHiveText;
 
 // Units that have to be escaped somewhere, that end or split a line, or that are not ASCII.
@@ -97,21 +99,6 @@ private:
     std::mt19937 m_random;
 };
 
-// Compares two trees; recursion is fine here, the trees are made by the test.
-void ExpectSame(const Key& a, const Key& b, const std::string& where) {
-    ASSERT_EQ(a.name, b.name) << where;
-    ASSERT_EQ(a.values.size(), b.values.size()) << where;
-    for (size_t i = 0; i < a.values.size(); ++i) {
-        const Value &x = a.values[i], &y = b.values[i];
-        EXPECT_EQ(x.name, y.name) << where << " value " << i;
-        EXPECT_EQ(x.type, y.type) << where << " value " << i;
-        EXPECT_EQ(x.data, y.data) << where << " value " << i;
-    }
-    ASSERT_EQ(a.children.size(), b.children.size()) << where;
-    for (auto i = a.children.begin(), j = b.children.begin(); i != a.children.end(); ++i, ++j)
-        ExpectSame(*i->second, *j->second, where + "\\" + std::to_string(i->second->name.size()));
-}
-
 Key Read(const std::string& text, HiveTextError* error = nullptr) {
     Key root;
     HiveTextError ignored;
@@ -130,7 +117,7 @@ TEST(HiveText, EveryNameAndValueSurvivesAWriteAndARead) {
         HiveTextError error;
         ASSERT_TRUE(ReadHiveText(text, &back, &error))
             << "seed " << seed << ", line " << error.line << ": " << error.reason;
-        ExpectSame(root, back, "seed " + std::to_string(seed));
+        EXPECT_EQ(HiveDifference(root, back), "") << "seed " << seed;
         EXPECT_EQ(WriteHiveText(back), text) << "seed " << seed;
         climbing += text.find("\n[\\\\") != std::string::npos;
     }
@@ -167,26 +154,12 @@ TEST(HiveText, RelativeKeyLinesClimbFromTheKeyBefore) {
     EXPECT_EQ(error.line, 3);
 }
 
-std::string Nested(size_t depth, bool relative) {
-    std::string text = "YRA registry hive 1\n";
-    if (relative) {
-        for (size_t i = 0; i < depth; ++i)
-            text += "[\\k]\n";
-    } else {
-        text += "[k";
-        for (size_t i = 1; i < depth; ++i)
-            text += "\\k";
-        text += "]\n";
-    }
-    return text;
-}
-
 TEST(HiveText, NestingIsCappedAt512LevelsWithTheLineThatGoesDeeper) {
     for (bool relative : {false, true}) {
-        Key root = Read(Nested(512, relative));
+        Key root = Read(NestedHive(512, relative));
         EXPECT_NE(WriteHiveText(root).size(), 0u);
         HiveTextError error;
-        EXPECT_FALSE(ReadHiveText(Nested(100000, relative), &root, &error));
+        EXPECT_FALSE(ReadHiveText(NestedHive(100000, relative), &root, &error));
         EXPECT_EQ(error.line, relative ? 514 : 2);
         EXPECT_NE(error.reason.find("512"), std::string::npos) << error.reason;
         EXPECT_TRUE(root.children.empty());
@@ -216,7 +189,7 @@ TEST(HiveText, TheTextGrowsWithWhatIsStoredNotWithTheSquareOfTheDepth) {
     const std::string text = WriteHiveText(root);
     // Each key costs its name, its value line and a few bytes; full paths would be 26 MB.
     EXPECT_LT(text.size(), 2 * stored + 64 * host::reg::kMaxKeyDepth);
-    ExpectSame(root, Read(text), "deep");
+    EXPECT_EQ(HiveDifference(root, Read(text)), "");
 }
 
 TEST(HiveText, AKeyWithManyValuesLoadsThemAll) {
