@@ -129,9 +129,7 @@ HRESULT UnplugDevice(const DeviceListEntry& device) {
 HRESULT PlugDevice(const DeviceListEntry& device) {
     return WithImage(device, [&device](DeviceImage& image) -> HRESULT {
         if (image.plugged.load() != 0) return S_FALSE;
-        PowerOn(image, device.config, ConfigHash(device));
-        image.plugCount = image.plugCount.load() + 1;
-        image.plugged = 1;
+        PlugIn(image, device.config, ConfigHash(device));
         return S_OK;
     });
 }

@@ -98,13 +98,10 @@ public:
             DeviceImage& image = *m_image;
             const bool foreign = image.magic != kDeviceImageMagic || image.layout != kDeviceImageLayout;
             // A device seen for the first time, or listed by a changed line, is a new device.
-            if (foreign || image.configHash != m_configHash) {
-                PowerOn(image, m_config, m_configHash);
-                image.plugged = 1;
-                image.plugCount = image.plugCount + 1;
-            } else {
+            if (foreign || image.configHash != m_configHash)
+                PlugIn(image, m_config, m_configHash);
+            else
                 RecoverLocked();
-            }
         }
         LockFile(m_fd, LOCK_UN);
         return hr;
