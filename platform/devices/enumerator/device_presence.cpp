@@ -109,11 +109,17 @@ HRESULT AttachDeviceModel(const DeviceListEntry& device, std::shared_ptr<DeviceM
     return S_OK;
 }
 
-HRESULT QueryDevicePresence(const DeviceListEntry& device, DevicePresence* presence) {
-    if (!presence) return E_POINTER;
+HRESULT QueryDevicePlugged(const DeviceListEntry& device, bool* plugged) {
+    if (!plugged) return E_POINTER;
     std::shared_ptr<DeviceStore> store;
     if (HRESULT hr = OpenStore(device, &store); FAILED(hr)) return hr;
-    presence->plugged = store->Image().plugged.load() != 0;
+    *plugged = store->Image().plugged.load() != 0;
+    return S_OK;
+}
+
+HRESULT QueryDevicePresence(const DeviceListEntry& device, DevicePresence* presence) {
+    if (!presence) return E_POINTER;
+    if (HRESULT hr = QueryDevicePlugged(device, &presence->plugged); FAILED(hr)) return hr;
     presence->streaming = ClaimFileLocked(DeviceStateFolder(device) + "/claim");
     return S_OK;
 }
