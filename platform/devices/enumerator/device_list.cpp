@@ -62,16 +62,14 @@ std::optional<std::string> ReadWholeFile(const std::string& path, bool* missing,
         failure = "cannot be examined: ";
     } else if (!S_ISREG(st.st_mode)) {
         *problem = std::string("is ") + FileKindName(st.st_mode) + ", not a device list; move it aside";
-    } else if (static_cast<size_t>(st.st_size) > kMaxDeviceListBytes) {
-        *problem =
-            "is larger than a device list may be (" + std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
     } else {
-        bool tooLarge = false;
-        if (!ReadAtMost(fd, kMaxDeviceListBytes, &text, &tooLarge))
+        // Refused unread when fstat already tells; read, when it grew since.
+        bool tooLarge = static_cast<size_t>(st.st_size) > kMaxDeviceListBytes;
+        if (!tooLarge && !ReadAtMost(fd, kMaxDeviceListBytes, &text, &tooLarge))
             failure = "cannot be read: ";
-        else if (tooLarge) // it grew since fstat
-            *problem = "is larger than a device list may be (" +
-                       std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
+        else if (tooLarge)
+            *problem =
+                "is larger than a device list may be (" + std::to_string(kMaxDeviceListBytes >> 10) + " KiB)";
     }
     if (failure) *problem = failure + std::string(std::strerror(errno));
     ::close(fd);

@@ -72,6 +72,14 @@ HRESULT OpenStore(const DeviceListEntry& device, std::shared_ptr<DeviceStore>* s
     return OpenSharedDeviceStore(folder, device.config, ConfigHash(device), store);
 }
 
+// Runs `change` on the device's state under its lock; its result, or why the state cannot be had.
+template <class Change> HRESULT WithImage(const DeviceListEntry& device, Change change) {
+    std::shared_ptr<DeviceStore> store;
+    if (HRESULT hr = OpenStore(device, &store); FAILED(hr)) return hr;
+    std::lock_guard<DeviceStore> hold(*store);
+    return change(store->Image());
+}
+
 } // namespace
 
 void NumberSameNames(DeviceList& list) {
@@ -101,45 +109,43 @@ HRESULT AttachDeviceModel(const DeviceListEntry& device, std::shared_ptr<DeviceM
     return S_OK;
 }
 
-HRESULT QueryDevicePresence(const DeviceListEntry& device, DevicePresence* presence) {
-    if (!presence) return E_POINTER;
+HRESULT QueryDevicePlugged(const DeviceListEntry& device, bool* plugged) {
+    if (!plugged) return E_POINTER;
     std::shared_ptr<DeviceStore> store;
     if (HRESULT hr = OpenStore(device, &store); FAILED(hr)) return hr;
-    presence->plugged = store->Image().plugged.load() != 0;
+    *plugged = store->Image().plugged.load() != 0;
+    return S_OK;
+}
+
+HRESULT QueryDevicePresence(const DeviceListEntry& device, DevicePresence* presence) {
+    if (!presence) return E_POINTER;
+    if (HRESULT hr = QueryDevicePlugged(device, &presence->plugged); FAILED(hr)) return hr;
     presence->streaming = ClaimFileLocked(DeviceStateFolder(device) + "/claim");
     return S_OK;
 }
 
 HRESULT UnplugDevice(const DeviceListEntry& device) {
-    std::shared_ptr<DeviceStore> store;
-    if (HRESULT hr = OpenStore(device, &store); FAILED(hr)) return hr;
-    std::lock_guard<DeviceStore> hold(*store);
-    DeviceImage& image = store->Image();
-    if (image.plugged.load() == 0) return S_FALSE;
-    image.plugged = 0;
-    return S_OK;
+    return WithImage(device, [](DeviceImage& image) -> HRESULT {
+        if (image.plugged.load() == 0) return S_FALSE;
+        image.plugged = 0;
+        return S_OK;
+    });
 }
 
 HRESULT PlugDevice(const DeviceListEntry& device) {
-    std::shared_ptr<DeviceStore> store;
-    if (HRESULT hr = OpenStore(device, &store); FAILED(hr)) return hr;
-    std::lock_guard<DeviceStore> hold(*store);
-    DeviceImage& image = store->Image();
-    if (image.plugged.load() != 0) return S_FALSE;
-    PowerOn(image, device.config, ConfigHash(device));
-    image.plugCount = image.plugCount.load() + 1;
-    image.plugged = 1;
-    return S_OK;
+    return WithImage(device, [&device](DeviceImage& image) -> HRESULT {
+        if (image.plugged.load() != 0) return S_FALSE;
+        PlugIn(image, device.config, ConfigHash(device));
+        return S_OK;
+    });
 }
 
 HRESULT ResetDevice(const DeviceListEntry& device) {
-    std::shared_ptr<DeviceStore> store;
-    if (HRESULT hr = OpenStore(device, &store); FAILED(hr)) return hr;
-    std::lock_guard<DeviceStore> hold(*store);
-    DeviceImage& image = store->Image();
-    if (image.plugged.load() == 0) return kDeviceNotConnected;
-    PowerOn(image, device.config, ConfigHash(device));
-    return S_OK;
+    return WithImage(device, [&device](DeviceImage& image) -> HRESULT {
+        if (image.plugged.load() == 0) return kDeviceNotConnected;
+        PowerOn(image, device.config, ConfigHash(device));
+        return S_OK;
+    });
 }
 
 } // namespace host

@@ -75,8 +75,8 @@ public:
         std::vector<ComPtr<IMoniker>> monikers;
         for (const DeviceListEntry& device : list.devices) {
             // An unplugged device is not attached: it is not listed, as with a cable pulled.
-            DevicePresence presence;
-            if (SUCCEEDED(QueryDevicePresence(device, &presence)) && !presence.plugged) continue;
+            bool plugged = true;
+            if (SUCCEEDED(QueryDevicePlugged(device, &plugged)) && !plugged) continue;
             IMoniker* pMoniker = nullptr;
             HRESULT hr = CreateDeviceMoniker(device, &pMoniker);
             if (FAILED(hr)) return hr;

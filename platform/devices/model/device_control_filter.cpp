@@ -1,6 +1,7 @@
 // A pinless filter object that carries the device's property interfaces, for callers that need
 // only the control path (the SDK's tests and tools) until a device's full filter is built.
 #include "host/device_ks.h"
+#include "host/unknown_impl.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,9 +10,10 @@
 namespace host {
 namespace {
 
-class DeviceControlFilter final : public IBaseFilter {
+class DeviceControlFilter final : public UnknownImpl<IBaseFilter> {
 public:
-    explicit DeviceControlFilter(std::shared_ptr<DeviceModel> model) : m_ks(this, std::move(model)) {}
+    explicit DeviceControlFilter(std::shared_ptr<DeviceModel> model)
+        : UnknownImpl(IID_IBaseFilter), m_ks(this, std::move(model)) {}
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -24,15 +26,8 @@ public:
             HRESULT fault = m_ks.Model()->InterfaceFault(riid);
             if (FAILED(fault)) return fault;
         }
-        *ppv = static_cast<IBaseFilter*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
+        // IBaseFilter is also its IUnknown, IPersist and IMediaFilter.
+        return UnknownImpl::QueryInterface(IID_IBaseFilter, ppv);
     }
 
     // IPersist: this object has no class of its own.
@@ -88,14 +83,13 @@ public:
     }
 
 private:
-    ~DeviceControlFilter() = default;
+    ~DeviceControlFilter() override = default;
     HRESULT SetState(FILTER_STATE state) {
         m_state = state;
         return S_OK;
     }
 
     DeviceKsInterfaces m_ks;
-    std::atomic<ULONG> m_refs{0};
     std::atomic<FILTER_STATE> m_state{State_Stopped};
     IFilterGraph* m_graph = nullptr;
 };

@@ -43,6 +43,8 @@ static_assert(std::atomic<uint32_t>::is_always_lock_free, "the plug words are sh
 
 // Takes the values the device has after power-on, for `config`; the plug words are left alone.
 void PowerOn(DeviceImage& image, const DeviceConfig& config, uint64_t configHash);
+// Powers on as a device plugged in anew: handles to it from before are stale.
+void PlugIn(DeviceImage& image, const DeviceConfig& config, uint64_t configHash);
 
 // The bytes of a stored property in the block; empty for a property without words of its own.
 std::span<uint8_t> StoredWords(DeviceImage& image, REFGUID set, ULONG id);

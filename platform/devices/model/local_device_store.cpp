@@ -9,9 +9,7 @@ namespace {
 class LocalDeviceStore final : public DeviceStore, public std::enable_shared_from_this<LocalDeviceStore> {
 public:
     explicit LocalDeviceStore(const DeviceConfig& config) : m_image(std::make_unique<DeviceImage>()) {
-        PowerOn(*m_image, config, 0);
-        m_image->plugged = 1;
-        m_image->plugCount = 1;
+        PlugIn(*m_image, config, 0);
     }
 
     DeviceImage& Image() override { return *m_image; }

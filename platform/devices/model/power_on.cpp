@@ -95,4 +95,10 @@ void PowerOn(DeviceImage& image, const DeviceConfig& config, uint64_t configHash
     Put(image, PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY, {{0, 2}}); // 60 Hz
 }
 
+void PlugIn(DeviceImage& image, const DeviceConfig& config, uint64_t configHash) {
+    PowerOn(image, config, configHash);
+    image.plugCount = image.plugCount.load() + 1;
+    image.plugged = 1;
+}
+
 } // namespace host

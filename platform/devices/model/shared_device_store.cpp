@@ -44,9 +44,12 @@ void Complain(const std::string& path, const char* what) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), what);
 }
 
-void LockFile(int fd, int operation) {
-    while (::flock(fd, operation) != 0 && errno == EINTR) {
+// flock, gone on with after interruptions; its result, with errno set when it fails.
+int LockFile(int fd, int operation) {
+    int result;
+    while ((result = ::flock(fd, operation)) != 0 && errno == EINTR) {
     }
+    return result;
 }
 
 // Opens a regular file of ours, never blocking on a FIFO and never following a link.
@@ -98,13 +101,10 @@ public:
             DeviceImage& image = *m_image;
             const bool foreign = image.magic != kDeviceImageMagic || image.layout != kDeviceImageLayout;
             // A device seen for the first time, or listed by a changed line, is a new device.
-            if (foreign || image.configHash != m_configHash) {
-                PowerOn(image, m_config, m_configHash);
-                image.plugged = 1;
-                image.plugCount = image.plugCount + 1;
-            } else {
+            if (foreign || image.configHash != m_configHash)
+                PlugIn(image, m_config, m_configHash);
+            else
                 RecoverLocked();
-            }
         }
         LockFile(m_fd, LOCK_UN);
         return hr;
@@ -128,10 +128,7 @@ public:
         HRESULT hr = S_OK;
         const int fd = OpenRegular(path, &hr);
         if (fd < 0) return hr;
-        int locked;
-        while ((locked = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-        }
-        if (locked != 0) {
+        if (LockFile(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
             return error == EWOULDBLOCK ? kDeviceBusy : FromErrno(error);

@@ -83,6 +83,16 @@ uint32_t ProgramAudioRate(const uint8_t* p, size_t size, size_t at) {
     return 0;
 }
 
+// A transport stream whose first packet starts at `at`; `recognised` as the caller found it.
+StreamProbe TransportAt(const uint8_t* p, size_t size, size_t at, bool recognised) {
+    StreamProbe probe;
+    probe.subtype = MEDIASUBTYPE_MPEG2_TRANSPORT;
+    probe.offset = at;
+    probe.audioRate = TransportAudioRate(p, size, at);
+    probe.recognised = recognised;
+    return probe;
+}
+
 } // namespace
 
 StreamProbe ProbeStream(const uint8_t* p, size_t size) {
@@ -91,13 +101,7 @@ StreamProbe ProbeStream(const uint8_t* p, size_t size) {
     size_t firstLoose = kNone, firstTimecoded = kNone;
     for (size_t at = 0; at < size; ++at) {
         if (p[at] == 0x47) {
-            if (InSyncAt(p, size, at, kPacket, 1)) {
-                probe.subtype = MEDIASUBTYPE_MPEG2_TRANSPORT;
-                probe.offset = at;
-                probe.audioRate = TransportAudioRate(p, size, at);
-                probe.recognised = true;
-                return probe;
-            }
+            if (InSyncAt(p, size, at, kPacket, 1)) return TransportAt(p, size, at, true);
             if (firstLoose == kNone && IsTransportAt(p, size, at)) firstLoose = at;
             if (firstTimecoded == kNone && InSyncAt(p, size, at, kTimecodedPacket, 2)) firstTimecoded = at;
         }
@@ -114,12 +118,8 @@ StreamProbe ProbeStream(const uint8_t* p, size_t size) {
         probe.offset = firstTimecoded >= kTimecodeBytes ? firstTimecoded - kTimecodeBytes : firstTimecoded;
         return probe;
     }
-    if (firstLoose != kNone) {
-        // Something to try, though it may be chance: the caller decides what an empty result means.
-        probe.subtype = MEDIASUBTYPE_MPEG2_TRANSPORT;
-        probe.offset = firstLoose;
-        probe.audioRate = TransportAudioRate(p, size, firstLoose);
-    }
+    // Something to try, though it may be chance: the caller decides what an empty result means.
+    if (firstLoose != kNone) return TransportAt(p, size, firstLoose, false);
     return probe;
 }
 

@@ -30,6 +30,8 @@ struct DevicePresence {
     bool streaming = false; // a client holds the streaming claim
 };
 HRESULT QueryDevicePresence(const DeviceListEntry& device, DevicePresence* presence);
+// Only whether it is plugged in: without the look through the system's locks for a streaming client.
+HRESULT QueryDevicePlugged(const DeviceListEntry& device, bool* plugged);
 
 // As a cable would: unplugging ends the device's stream and fails every call on it; plugging it
 // in powers it on with its defaults. S_FALSE when it already was so.
