@@ -97,4 +97,21 @@ bool WideFromValidUtf8(std::string_view utf8, std::u16string& out) {
     return true;
 }
 
+size_t Utf8SequenceLength(std::string_view s, size_t at) {
+    if (at >= s.size()) return 0;
+    size_t i = at;
+    bool valid = true;
+    DecodeUtf8(s, i, valid);
+    return valid ? i - at : 0;
+}
+
+size_t PrintableUtf8Length(std::string_view s, size_t at) {
+    if (at >= s.size()) return 0;
+    size_t i = at;
+    bool valid = true;
+    const char32_t c = DecodeUtf8(s, i, valid);
+    if (!valid || c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return 0;
+    return i - at;
+}
+
 } // namespace host

@@ -19,27 +19,6 @@ std::string_view Trim(std::string_view s) {
     return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
-// Length of the UTF-8 sequence at the start of s that is safe to show on a terminal, or 0:
-// control characters (C0, DEL and C1) and malformed sequences are not.
-size_t PrintableSequence(std::string_view s) {
-    const auto byte = [&s](size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
-    const auto continuation = [&byte](size_t i) { return (byte(i) & 0xC0) == 0x80; };
-    const unsigned lead = byte(0);
-    if (lead < 0x80) return lead >= 0x20 && lead != 0x7F ? 1 : 0;
-    if (lead >= 0xC2 && lead <= 0xDF) return continuation(1) && !(lead == 0xC2 && byte(1) < 0xA0) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const bool ok = continuation(1) && continuation(2) && !(lead == 0xE0 && byte(1) < 0xA0) &&
-                        !(lead == 0xED && byte(1) >= 0xA0);
-        return ok ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const bool ok = continuation(1) && continuation(2) && continuation(3) &&
-                        !(lead == 0xF0 && byte(1) < 0x90) && !(lead == 0xF4 && byte(1) >= 0x90);
-        return ok ? 4 : 0;
-    }
-    return 0;
-}
-
 // Text from the file as a problem report shows it: quoted, with every byte that could act on
 // a terminal or is not UTF-8 written as \xHH, and cut short when long.
 std::string Quote(std::string_view text) {
@@ -47,7 +26,7 @@ std::string Quote(std::string_view text) {
     std::string out = "'";
     size_t i = 0;
     while (i < text.size() && i < kShown) {
-        const size_t n = PrintableSequence(text.substr(i));
+        const size_t n = PrintableUtf8Length(text, i);
         if (n) {
             out.append(text.substr(i, n));
             i += n;
