@@ -236,17 +236,8 @@ TEST_F(DemuxGraphTest, AnUnalignedProgramStreamDeliversEveryUnitOnceAndWhole) {
     AddSource(ps, 2048);
     AddSinks();
     EXPECT_EQ(RunToCompletion(), EC_COMPLETE);
-    std::vector<Delivered> video = ReceivedBy(videoSink);
-    ASSERT_EQ(video.size(), units.size());
-    for (size_t i = 0; i < units.size(); i++) {
-        EXPECT_EQ(video[i].data, units[i].data) << "unit " << i;
-        EXPECT_EQ(video[i].bTime, units[i].bTime) << "unit " << i;
-        if (units[i].bTime) EXPECT_EQ(video[i].rtStart, units[i].rtTime) << "unit " << i;
-    }
-    std::vector<Delivered> audio = ReceivedBy(audioSink);
-    ASSERT_EQ(audio.size(), frames.size());
-    for (size_t i = 0; i < frames.size(); i++)
-        EXPECT_EQ(audio[i].data, Bytes(frames[i].data.begin() + 7, frames[i].data.end())) << "frame " << i;
+    ExpectCutUnits(ReceivedBy(videoSink), units);
+    ExpectCutFrames(ReceivedBy(audioSink), frames);
 }
 
 TEST_F(DemuxGraphTest, AProgramStreamRunsToCompletionWithItsLastRecords) {
