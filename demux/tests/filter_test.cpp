@@ -12,7 +12,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <future>
 #include <thread>
 #include <unistd.h>
 
@@ -295,17 +294,19 @@ TEST_F(DemuxGraphTest, StopEndsAParserWaitingForARecordAndAWorkerWaitingForABuff
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(hoarder->Held(), 24u);
 
-    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectStopsInTime(control);
     hoarder->LetGo();
 }
 
 // Without the release callback the worker waits inside GetBuffer, where it hears no command:
-// stopping must still end that wait.
-TEST_F(DemuxGraphTest, StopEndsAWorkerWaitingInAnAllocatorWithoutTheReleaseCallback) {
+// stopping must still end that wait. An allocator that claims the callback without giving it
+// is used as one without it.
+class DemuxPlainAllocatorTest : public DemuxGraphTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(DemuxPlainAllocatorTest, StopEndsAWorkerWaitingInsideGetBuffer) {
     AddSource(TransportStreamOf(VideoUnits(100, 200), {}));
     CPlainAllocator* allocator = CPlainAllocator::Create();
+    allocator->bClaimCallbackOnly = GetParam();
     CHoardingSink* hoarder = CHoardingSink::Create(allocator);
     allocator->Release();
     Add(hoarder, u"Hoarder");
@@ -315,29 +316,16 @@ TEST_F(DemuxGraphTest, StopEndsAWorkerWaitingInAnAllocatorWithoutTheReleaseCallb
     EXPECT_EQ(hoarder->Held(), 24u);
 
     // The demultiplexer alone stops: the running sink keeps its buffers and does not decommit.
-    auto stopped = std::async(std::launch::async, [&] { return demux->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectStopsInTime(demux);
     EXPECT_EQ(hoarder->Held(), 24u);
     hoarder->LetGo();
 }
 
-// An allocator that claims the release callback without giving it is used as one without it.
-TEST_F(DemuxGraphTest, AnAllocatorClaimingTheReleaseCallbackWithoutGivingItIsUsedWithoutIt) {
-    AddSource(TransportStreamOf(VideoUnits(100, 200), {}));
-    CPlainAllocator* allocator = CPlainAllocator::Create();
-    allocator->bClaimCallbackOnly = true;
-    CHoardingSink* hoarder = CHoardingSink::Create(allocator);
-    allocator->Release();
-    Add(hoarder, u"Hoarder");
-    Connect(video, hoarder->GetPin(0));
-    ASSERT_EQ(control->Run(), S_OK);
-    ASSERT_TRUE(allocator->WaitForBlockedGet(10000)) << "the worker never ran out of buffers";
-    auto stopped = std::async(std::launch::async, [&] { return demux->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
-    hoarder->LetGo();
-}
+INSTANTIATE_TEST_SUITE_P(Allocator, DemuxPlainAllocatorTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "ClaimingTheCallbackOnly"
+                                                           : "WithoutTheCallback");
+                         });
 
 // Downstream samples whose GetPointer fails: one fresh sample is tried, then the run is reported
 // as aborted with the failure's code instead of the worker spinning on new samples.
@@ -351,9 +339,7 @@ TEST_F(DemuxGraphTest, SamplesThatKeepFailingEndTheRunWithTheirError) {
     EXPECT_EQ(WaitForEvent(EC_ERRORABORT), E_ACCESSDENIED);
     EXPECT_EQ(allocator->GetBufferCalls(), 2);
     EXPECT_EQ(hoarder->Held(), 0u);
-    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectStopsInTime(control);
     EXPECT_EQ(allocator->GetBufferCalls(), 2) << "no sample is asked for after the abort";
     allocator->Release();
 }
@@ -496,9 +482,7 @@ TEST_F(DemuxGraphTest, SplitsTheVirtualDevicesLiveStream) {
     ASSERT_EQ(control->Run(), S_OK);
     EXPECT_TRUE(videoSink->WaitForSamples(20, 30000));
     EXPECT_TRUE(audioSink->WaitForSamples(20, 30000));
-    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectStopsInTime(control);
 
     std::vector<Delivered> videoOut = ReceivedBy(videoSink);
     ASSERT_FALSE(videoOut.empty());

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -147,5 +149,13 @@ Bytes TransportStreamOf(const std::vector<Unit>& video, const std::vector<Unit>&
 Bytes ProgramStreamOf(const std::vector<Unit>& video, const std::vector<Unit>& audio);
 // What a sink received, in the form ExpectVideo / ExpectAudio take (no media times).
 std::vector<Delivered> ReceivedBy(host::CSampleSink* sink);
+
+// Stops the graph or one filter from another thread: the stop must return within ten seconds,
+// and succeed.
+template <class Control> void ExpectStopsInTime(Control* pControl) {
+    auto stopped = std::async(std::launch::async, [pControl] { return pControl->Stop(); });
+    ASSERT_EQ(stopped.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "stop hangs";
+    EXPECT_EQ(stopped.get(), S_OK);
+}
 
 } // namespace demuxtest
