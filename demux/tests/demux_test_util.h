@@ -128,6 +128,8 @@ Bytes CutIntoPackets(uint8_t nStreamId, const std::vector<Bytes>& units, size_t 
 class FakeSample final : public IMediaSample {
 public:
     explicit FakeSample(size_t cbBuffer) : m_Buffer(cbBuffer) {}
+    // A sample holding these bytes, as an upstream filter delivers it.
+    explicit FakeSample(const Bytes& data) : m_Buffer(data), lActual(static_cast<LONG>(data.size())) {}
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     // Counted but never freeing: the test owns the sample.
     ULONG AddRef() override {

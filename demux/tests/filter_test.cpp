@@ -11,7 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <thread>
 #include <unistd.h>
 
@@ -269,15 +268,8 @@ TEST_F(DemuxGraphTest, ASlowConsumerLosesNothing) {
 // Stopped, nothing takes records away, and the start that finds none free is an error.
 TEST_F(DemuxGraphTest, AStoppedFilterFailsTheStartThatFindsNoFreeRecord) {
     AddSinks();
-    IMemInputPin* pMem = nullptr;
-    ASSERT_EQ(input->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem)), S_OK);
-    std::vector<Unit> units = VideoUnits(91, 100);
-    Bytes ts = TransportStreamOf(units, {});
-    FakeSample first(ts.size());
-    std::memcpy(first.m_Buffer.data(), ts.data(), ts.size());
-    first.lActual = static_cast<LONG>(ts.size());
-    EXPECT_EQ(pMem->Receive(&first), S_FALSE) << "the 91st video start finds the 90 records filled";
-    pMem->Release();
+    EXPECT_EQ(ReceiveOnInput(input, TransportStreamOf(VideoUnits(91, 100), {})), S_FALSE)
+        << "the 91st video start finds the 90 records filled";
 }
 
 TEST_F(DemuxGraphTest, StopEndsAParserWaitingForARecordAndAWorkerWaitingForABuffer) {
@@ -392,14 +384,7 @@ TEST_F(DemuxGraphTest, BeginFlushEndsAParserWaitingForAFreeRecord) {
 // so the run that follows delivers none of it.
 TEST_F(DemuxGraphTest, RunEmptiesTheFilledQueues) {
     AddSinks();
-    IMemInputPin* pMem = nullptr;
-    ASSERT_EQ(input->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem)), S_OK);
-    Bytes ts = TransportStreamOf(VideoUnits(10), AudioUnits(6));
-    FakeSample sample(ts.size());
-    std::memcpy(sample.m_Buffer.data(), ts.data(), ts.size());
-    sample.lActual = static_cast<LONG>(ts.size());
-    EXPECT_EQ(pMem->Receive(&sample), S_OK);
-    pMem->Release();
+    EXPECT_EQ(ReceiveOnInput(input, TransportStreamOf(VideoUnits(10), AudioUnits(6))), S_OK);
     EXPECT_EQ(input->EndOfStream(), S_OK) << "closes the last records into the filled queues";
 
     // The sinks run first so that anything the workers delivered would be counted.
@@ -431,9 +416,7 @@ TEST_F(DemuxGraphTest, ConnectingAPinWhileSamplesArriveIsSafe) {
     Bytes ts = TransportStreamOf({}, AudioUnits(20));
     std::atomic<bool> done{false};
     std::thread feeder([&] {
-        FakeSample sample(ts.size());
-        std::memcpy(sample.m_Buffer.data(), ts.data(), ts.size());
-        sample.lActual = static_cast<LONG>(ts.size());
+        FakeSample sample(ts);
         while (!done)
             pMem->Receive(&sample);
     });

@@ -149,6 +149,9 @@ Bytes TransportStreamOf(const std::vector<Unit>& video, const std::vector<Unit>&
 Bytes ProgramStreamOf(const std::vector<Unit>& video, const std::vector<Unit>& audio);
 // What a sink received, in the form ExpectVideo / ExpectAudio take (no media times).
 std::vector<Delivered> ReceivedBy(host::CSampleSink* sink);
+// Hands these bytes to the demultiplexer's input as the upstream filter would; what Receive
+// answers.
+HRESULT ReceiveOnInput(IPin* pInput, const Bytes& data);
 
 // Stops the graph or one filter from another thread: the stop must return within ten seconds,
 // and succeed.

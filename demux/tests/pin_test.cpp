@@ -8,7 +8,6 @@
 #include "plat/com.h"
 
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 namespace {
@@ -46,17 +45,6 @@ protected:
     void Add(IBaseFilter* pFilter) {
         m_added.push_back(pFilter);
         ASSERT_EQ(graph->AddFilter(pFilter, nullptr), S_OK);
-    }
-
-    // Parses these bytes as if the upstream filter had delivered them.
-    void Receive(const Bytes& data) {
-        IMemInputPin* pMem = nullptr;
-        ASSERT_EQ(filter->GetPin(2)->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem)), S_OK);
-        FakeSample sample(data.size());
-        std::memcpy(sample.m_Buffer.data(), data.data(), data.size());
-        sample.lActual = static_cast<LONG>(data.size());
-        EXPECT_EQ(pMem->Receive(&sample), S_OK);
-        pMem->Release();
     }
 
     IGraphBuilder* graph = nullptr;
@@ -116,7 +104,7 @@ TEST_F(DemuxPinTest, StopReleasesTheHeldSampleAndTheWorkerGoesOn) {
     EXPECT_TRUE(video->ThreadExists());
 
     std::vector<Unit> units = VideoUnits(1);
-    Receive(TransportStreamOf(units, {}));
+    EXPECT_EQ(ReceiveOnInput(filter->GetPin(2), TransportStreamOf(units, {})), S_OK);
     EXPECT_EQ(filter->GetPin(2)->EndOfStream(), S_OK);
     EXPECT_TRUE(hoarder->WaitForHeld(1, 10000)) << "the worker stopped delivering";
     EXPECT_EQ(filter->Stop(), S_OK);
