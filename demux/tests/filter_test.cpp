@@ -370,10 +370,8 @@ TEST_F(DemuxGraphTest, BeginFlushEndsAParserWaitingForAFreeRecord) {
     EXPECT_FALSE(source->EndOfStreamSent());
 
     ASSERT_EQ(input->BeginFlush(), S_OK);
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!source->EndOfStreamSent() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms);
-    EXPECT_TRUE(source->EndOfStreamSent()) << "the upstream is still stuck in Receive";
+    EXPECT_TRUE(WaitUntil([&] { return source->EndOfStreamSent(); }))
+        << "the upstream is still stuck in Receive";
     EXPECT_GT(source->SamplesRefused(), 0);
     EXPECT_EQ(input->EndFlush(), S_OK);
     EXPECT_EQ(control->Stop(), S_OK);
@@ -392,11 +390,7 @@ TEST_F(DemuxGraphTest, RunEmptiesTheFilledQueues) {
         ASSERT_EQ(sink->Run(0), S_OK);
     ASSERT_EQ(demux->Run(0), S_OK);
     ASSERT_EQ(input->EndOfStream(), S_OK);
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!(videoSink->EndOfStreamSeen() && audioSink->EndOfStreamSeen()) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms);
-    EXPECT_TRUE(videoSink->EndOfStreamSeen() && audioSink->EndOfStreamSeen());
+    EXPECT_TRUE(WaitUntil([&] { return videoSink->EndOfStreamSeen() && audioSink->EndOfStreamSeen(); }));
     EXPECT_EQ(videoSink->SampleCount(), 0u);
     EXPECT_EQ(audioSink->SampleCount(), 0u);
     EXPECT_EQ(demux->Stop(), S_OK);

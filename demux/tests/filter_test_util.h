@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace demuxtest {
@@ -152,6 +153,16 @@ std::vector<Delivered> ReceivedBy(host::CSampleSink* sink);
 // Hands these bytes to the demultiplexer's input as the upstream filter would; what Receive
 // answers.
 HRESULT ReceiveOnInput(IPin* pInput, const Bytes& data);
+
+// Polls until pred holds; false when ten seconds pass first.
+template <class Pred> bool WaitUntil(Pred pred) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 // Stops the graph or one filter from another thread: the stop must return within ten seconds,
 // and succeed.

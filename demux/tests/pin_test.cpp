@@ -53,15 +53,6 @@ protected:
     std::vector<IBaseFilter*> m_added;
 };
 
-template <class Pred> bool WaitUntil(Pred pred) {
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 // Before CMD_INIT every command is refused with E_UNEXPECTED, after it every command but
 // CMD_STOP and CMD_EXIT with E_NOTIMPL (CMD_INIT again included).
 TEST_F(DemuxPinTest, WorkerAnswersCommandsByItsTable) {
