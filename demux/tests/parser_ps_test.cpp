@@ -246,12 +246,8 @@ TEST(UnalignedProgramStream, AudioResynchronisesOnASyncWordThatTheNextFrameConfi
                        Concat(std::vector<Bytes>(frames.begin() + 7, frames.end()))});
     for (auto [cbPayload, cbChunk] : {std::pair<size_t, size_t>{100, 1}, {100, 4096}, {2028, 3}, {2028, 4096}}) {
         SCOPED_TRACE(testing::Message() << cbPayload << " " << cbChunk);
-        Bytes ps;
-        for (size_t from = 0; from < es.size(); from += cbPayload) {
-            Bytes payload(es.begin() + static_cast<long>(from),
-                          es.begin() + static_cast<long>(std::min(es.size(), from + cbPayload)));
-            ps = Concat({ps, PackHeader(0, 0), Pes(PesHeader{0xC0, 2, 9000, 0, false}, payload)});
-        }
+        std::vector<CutUnit> unused;
+        Bytes ps = CutIntoPackets(0xC0, {es}, cbPayload, true, &unused);
         DemuxHarness h;
         EXPECT_EQ(h.Feed(ps, cbChunk), S_OK);
         h.Finish();
