@@ -106,11 +106,7 @@ const VobMedia* GetVobMedia(const VobRecipe& recipe) {
     auto found = s_cache.find(recipe.pszName);
     if (found != s_cache.end()) return found->second.get();
 
-#ifdef YRA_DEMUX_MEDIA_DIR
     std::string base = MediaDir(YRA_DEMUX_MEDIA_DIR) + "/" + recipe.pszName;
-#else
-    std::string base = MediaDir(nullptr) + "/" + recipe.pszName;
-#endif
     std::string vob = base + ".vob", video = base + ".h264", audio = base + ".aac", sizes = base + ".sizes";
     if (ReadFile(sizes).empty()) {
         std::string tmp = base + "." + std::to_string(getpid());
