@@ -42,8 +42,8 @@ HRESULT CAdtsFrameWalk::Next(_MEDIA_SAMPLE* pRecord, DWORD cbCapacity, ADTS_FRAM
         }
         pb += i;
     }
-    // The 13-bit frame length counts the header; the header is always taken as seven bytes.
-    DWORD cbFrame = (static_cast<DWORD>(pb[3] & 3) << 11) | (static_cast<DWORD>(pb[4]) << 3) | (pb[5] >> 5);
+    // The header is always taken as seven bytes.
+    DWORD cbFrame = AdtsFrameLength(pb);
     if (cbFrame < ADTS_HEADER_SIZE || cbFrame > pRecord->nLength) {
         pRecord->nLength = 0;
         return S_FALSE;

@@ -3,6 +3,7 @@
 // downstream sample, call Fill, deliver and release.
 #pragma once
 
+#include "demux/adts.h"
 #include "demux/records.h"
 
 #include "plat/media.h"
@@ -42,8 +43,6 @@ struct ADTS_FRAME {
     REFERENCE_TIME rtTime;
     BOOL bNoTime;
 };
-
-constexpr DWORD ADTS_HEADER_SIZE = 7;
 
 // Walks an audio record frame by frame. A record that does not begin at a frame is searched
 // for the next 12-bit sync word (the bytes before it are dropped); a frame whose length is

@@ -1,5 +1,7 @@
 #include "demux/pstsparser.h"
 
+#include "demux/adts.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -28,17 +30,12 @@ BOOL IsSliceNal(BYTE nType) {
     return nType == 1 || nType == 2 || nType == 5;
 }
 
-constexpr DWORD ADTS_MIN_FRAME = 7;
 // The bytes of an ADTS header that hold its frame length.
 constexpr DWORD ADTS_LENGTH_BYTES = 6;
 
 // The 12-bit sync word and the layer bits, which are 0 for AAC.
 BOOL IsAdtsHeader(const BYTE* pb) {
     return pb[0] == 0xFF && (pb[1] & 0xF6) == 0xF0;
-}
-
-DWORD AdtsFrameLength(const BYTE* pb) {
-    return (static_cast<DWORD>(pb[3] & 3) << 11) | (static_cast<DWORD>(pb[4]) << 3) | (pb[5] >> 5);
 }
 
 // The first position at or after nFrom where an ADTS frame may begin: a header whose next
@@ -53,7 +50,7 @@ DWORD FindAdtsFrame(const BYTE* pb, DWORD cb, DWORD nFrom) {
         if (!IsAdtsHeader(pb + k)) continue;
         if (k + ADTS_LENGTH_BYTES > cb) return k;
         DWORD cbFrame = AdtsFrameLength(pb + k);
-        if (cbFrame < ADTS_MIN_FRAME) continue;
+        if (cbFrame < ADTS_HEADER_SIZE) continue;
         if (cbFrame + 2 <= cb - k && !IsAdtsHeader(pb + k + cbFrame)) continue;
         return k;
     }
@@ -574,7 +571,7 @@ BOOL CPsTsParser::ScanAudio(const BYTE* pb, DWORD cb) {
         i += n;
         if (s.cbHeader < ADTS_LENGTH_BYTES) break;
         DWORD cbFrame = AdtsFrameLength(s.header);
-        if (!IsAdtsHeader(s.header) || cbFrame < ADTS_MIN_FRAME) {
+        if (!IsAdtsHeader(s.header) || cbFrame < ADTS_HEADER_SIZE) {
             // No frame where one was due: search again from the byte after the false start.
             s.bSynced = FALSE;
             s.cbHeader = 0;

@@ -480,6 +480,29 @@ void ExpectAudio(const std::vector<Delivered>& audio, const std::vector<Unit>& u
     }
 }
 
+void ExpectCutUnits(const std::vector<Delivered>& video, const std::vector<CutUnit>& expected) {
+    ASSERT_EQ(video.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); i++) {
+        EXPECT_EQ(video[i].data, expected[i].data) << "unit " << i;
+        EXPECT_EQ(video[i].bTime, expected[i].bTime) << "unit " << i;
+        EXPECT_EQ(video[i].rtStart, expected[i].rtTime) << "unit " << i;
+    }
+}
+
+void ExpectCutFrames(const std::vector<Delivered>& audio, const std::vector<CutUnit>& expected,
+                     REFERENCE_TIME rtFrame) {
+    ASSERT_EQ(audio.size(), expected.size());
+    REFERENCE_TIME rtNext = 0;
+    for (size_t i = 0; i < expected.size(); i++) {
+        const Bytes& frame = expected[i].data;
+        EXPECT_EQ(audio[i].data, Bytes(frame.begin() + 7, frame.end())) << "frame " << i;
+        REFERENCE_TIME rt = expected[i].bTime ? expected[i].rtTime : rtNext;
+        EXPECT_TRUE(audio[i].bTime) << "frame " << i;
+        EXPECT_EQ(audio[i].rtStart, rt) << "frame " << i;
+        rtNext = rt + rtFrame;
+    }
+}
+
 // ---- the ffmpeg tools -------------------------------------------------------------------------
 
 bool HaveFfmpeg() {

@@ -128,6 +128,8 @@ Bytes CutIntoPackets(uint8_t nStreamId, const std::vector<Bytes>& units, size_t 
 class FakeSample final : public IMediaSample {
 public:
     explicit FakeSample(size_t cbBuffer) : m_Buffer(cbBuffer) {}
+    // A sample holding these bytes, as an upstream filter delivers it.
+    explicit FakeSample(const Bytes& data) : m_Buffer(data), lActual(static_cast<LONG>(data.size())) {}
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     // Counted but never freeing: the test owns the sample.
     ULONG AddRef() override {
@@ -239,6 +241,12 @@ void ExpectAudio(const std::vector<Delivered>& audio, const std::vector<Unit>& u
 inline void ExpectAudio(const DemuxHarness& h, const std::vector<Unit>& units, REFERENCE_TIME rtFrame = 213333) {
     ExpectAudio(h.m_Audio, units, rtFrame);
 }
+// The delivered video samples are the cut units, each whole and with the time it must carry.
+void ExpectCutUnits(const std::vector<Delivered>& video, const std::vector<CutUnit>& expected);
+// The delivered audio samples are the frames' payloads, all timed: a frame with a time of its
+// own carries it, any other the time of the frame before moved on by rtFrame.
+void ExpectCutFrames(const std::vector<Delivered>& audio, const std::vector<CutUnit>& expected,
+                     REFERENCE_TIME rtFrame = 213333);
 
 // ---- the ffmpeg tools -------------------------------------------------------------------------
 

@@ -60,11 +60,7 @@ class FfmpegStreams : public testing::TestWithParam<MediaRecipe> {
 protected:
     void SetUp() override {
         if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are not installed";
-#ifdef YRA_DEMUX_MEDIA_DIR
         m_pMedia = GetMedia(GetParam(), YRA_DEMUX_MEDIA_DIR);
-#else
-        m_pMedia = GetMedia(GetParam(), nullptr);
-#endif
         ASSERT_NE(m_pMedia, nullptr) << "ffmpeg could not make the test stream";
     }
 

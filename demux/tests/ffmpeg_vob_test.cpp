@@ -106,11 +106,7 @@ const VobMedia* GetVobMedia(const VobRecipe& recipe) {
     auto found = s_cache.find(recipe.pszName);
     if (found != s_cache.end()) return found->second.get();
 
-#ifdef YRA_DEMUX_MEDIA_DIR
     std::string base = MediaDir(YRA_DEMUX_MEDIA_DIR) + "/" + recipe.pszName;
-#else
-    std::string base = MediaDir(nullptr) + "/" + recipe.pszName;
-#endif
     std::string vob = base + ".vob", video = base + ".h264", audio = base + ".aac", sizes = base + ".sizes";
     if (ReadFile(sizes).empty()) {
         std::string tmp = base + "." + std::to_string(getpid());
@@ -158,17 +154,10 @@ const VobMedia* GetVobMedia(const VobRecipe& recipe) {
     return (s_cache[recipe.pszName] = std::move(media)).get();
 }
 
-struct TimedUnit {
-    size_t cb;
-    // The unit is the first to begin in a packet with a time: it carries that time.
-    bool bTime;
-    int64_t ticks;
-};
-
-// Units of the given sizes laid over a stream's packets: a unit takes the time of the packet
-// its first byte lies in when it is the first unit to begin there.
-std::vector<TimedUnit> TimeUnits(const std::vector<PsPes>& packets, uint8_t nId, const std::vector<size_t>& sizes) {
-    std::vector<TimedUnit> units;
+// The units laid over a stream's packets: a unit takes the time of the packet its first byte
+// lies in when it is the first unit to begin there.
+std::vector<CutUnit> TimeUnits(const std::vector<PsPes>& packets, uint8_t nId, const std::vector<Bytes>& units) {
+    std::vector<CutUnit> timed;
     size_t nPes = 0;
     size_t cbBefore = 0;
     size_t nPesTaken = SIZE_MAX;
@@ -177,21 +166,17 @@ std::vector<TimedUnit> TimeUnits(const std::vector<PsPes>& packets, uint8_t nId,
     for (const PsPes& pes : packets) {
         if (pes.nId == nId && pes.cbPayload) stream.push_back(&pes);
     }
-    for (size_t cb : sizes) {
+    for (const Bytes& unit : units) {
         while (nPes < stream.size() && cbBefore + stream[nPes]->cbPayload <= at) {
             cbBefore += stream[nPes]->cbPayload;
             nPes++;
         }
-        TimedUnit unit = {cb, false, 0};
-        if (nPes < stream.size() && nPes != nPesTaken && stream[nPes]->bTime) {
-            unit.bTime = true;
-            unit.ticks = stream[nPes]->ticks;
-        }
+        bool bTime = nPes < stream.size() && nPes != nPesTaken && stream[nPes]->bTime;
+        timed.push_back({unit, bTime, bTime ? ToRefTime(stream[nPes]->ticks) : 0});
         nPesTaken = nPes;
-        units.push_back(unit);
-        at += cb;
+        at += unit.size();
     }
-    return units;
+    return timed;
 }
 
 class VobStreams : public testing::TestWithParam<VobRecipe> {
@@ -208,16 +193,16 @@ protected:
 TEST_P(VobStreams, EveryAccessUnitAndAdtsFrameArrivesWholeWithItsPacketTime) {
     const VobMedia& m = *m_pMedia;
     std::vector<PsPes> packets = WalkPs(m.vob, nullptr);
-    size_t cbUnits = 0;
-    for (size_t cb : m.unitSizes)
-        cbUnits += cb;
-    ASSERT_EQ(cbUnits, m.videoEs.size());
-    std::vector<TimedUnit> video = TimeUnits(packets, 0xE0, m.unitSizes);
-    std::vector<Bytes> frames = SplitAdtsFrames(m.adts);
-    std::vector<size_t> frameSizes;
-    for (const Bytes& frame : frames)
-        frameSizes.push_back(frame.size());
-    std::vector<TimedUnit> audio = TimeUnits(packets, 0xC0, frameSizes);
+    std::vector<Bytes> units;
+    auto es = m.videoEs.begin();
+    for (size_t cb : m.unitSizes) {
+        ASSERT_LE(cb, static_cast<size_t>(m.videoEs.end() - es));
+        units.emplace_back(es, es + static_cast<long>(cb));
+        es += static_cast<long>(cb);
+    }
+    ASSERT_EQ(es, m.videoEs.end());
+    std::vector<CutUnit> video = TimeUnits(packets, 0xE0, units);
+    std::vector<CutUnit> audio = TimeUnits(packets, 0xC0, SplitAdtsFrames(m.adts));
     // The stream is what the rule is for: units run across packets, and some begin in a
     // packet whose time an earlier unit took.
     ASSERT_GT(packets.size(), 15u);
@@ -234,30 +219,8 @@ TEST_P(VobStreams, EveryAccessUnitAndAdtsFrameArrivesWholeWithItsPacketTime) {
         EXPECT_EQ(h.m_pParser->GetStats().cParseErrors, 0u);
         EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped, 0u);
 
-        ASSERT_EQ(h.m_Video.size(), video.size());
-        size_t at = 0;
-        for (size_t i = 0; i < video.size(); i++) {
-            const Delivered& d = h.m_Video[i];
-            ASSERT_EQ(d.data.size(), video[i].cb) << "video " << i;
-            EXPECT_TRUE(std::equal(d.data.begin(), d.data.end(), m.videoEs.begin() + static_cast<long>(at)))
-                << "video " << i;
-            at += video[i].cb;
-            EXPECT_EQ(d.bTime, video[i].bTime) << "video " << i;
-            if (video[i].bTime) EXPECT_EQ(d.rtStart, ToRefTime(video[i].ticks)) << "video " << i;
-        }
-
-        ASSERT_EQ(h.m_Audio.size(), frames.size());
-        REFERENCE_TIME rtNext = 0;
-        for (size_t i = 0; i < frames.size(); i++) {
-            const Delivered& d = h.m_Audio[i];
-            EXPECT_EQ(d.data, Bytes(frames[i].begin() + 7, frames[i].end())) << "audio " << i;
-            // A frame that begins a record has its packet's time; the record's later frames
-            // move on by the frame duration.
-            REFERENCE_TIME rtExpected = audio[i].bTime ? ToRefTime(audio[i].ticks) : rtNext;
-            EXPECT_TRUE(d.bTime) << "audio " << i;
-            EXPECT_EQ(d.rtStart, rtExpected) << "audio " << i;
-            rtNext = rtExpected + rtFrame;
-        }
+        ExpectCutUnits(h.m_Video, video);
+        ExpectCutFrames(h.m_Audio, audio, rtFrame);
     }
 }
 

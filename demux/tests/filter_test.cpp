@@ -11,8 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
-#include <future>
 #include <thread>
 #include <unistd.h>
 
@@ -236,17 +234,8 @@ TEST_F(DemuxGraphTest, AnUnalignedProgramStreamDeliversEveryUnitOnceAndWhole) {
     AddSource(ps, 2048);
     AddSinks();
     EXPECT_EQ(RunToCompletion(), EC_COMPLETE);
-    std::vector<Delivered> video = ReceivedBy(videoSink);
-    ASSERT_EQ(video.size(), units.size());
-    for (size_t i = 0; i < units.size(); i++) {
-        EXPECT_EQ(video[i].data, units[i].data) << "unit " << i;
-        EXPECT_EQ(video[i].bTime, units[i].bTime) << "unit " << i;
-        if (units[i].bTime) EXPECT_EQ(video[i].rtStart, units[i].rtTime) << "unit " << i;
-    }
-    std::vector<Delivered> audio = ReceivedBy(audioSink);
-    ASSERT_EQ(audio.size(), frames.size());
-    for (size_t i = 0; i < frames.size(); i++)
-        EXPECT_EQ(audio[i].data, Bytes(frames[i].data.begin() + 7, frames[i].data.end())) << "frame " << i;
+    ExpectCutUnits(ReceivedBy(videoSink), units);
+    ExpectCutFrames(ReceivedBy(audioSink), frames);
 }
 
 TEST_F(DemuxGraphTest, AProgramStreamRunsToCompletionWithItsLastRecords) {
@@ -279,15 +268,8 @@ TEST_F(DemuxGraphTest, ASlowConsumerLosesNothing) {
 // Stopped, nothing takes records away, and the start that finds none free is an error.
 TEST_F(DemuxGraphTest, AStoppedFilterFailsTheStartThatFindsNoFreeRecord) {
     AddSinks();
-    IMemInputPin* pMem = nullptr;
-    ASSERT_EQ(input->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem)), S_OK);
-    std::vector<Unit> units = VideoUnits(91, 100);
-    Bytes ts = TransportStreamOf(units, {});
-    FakeSample first(ts.size());
-    std::memcpy(first.m_Buffer.data(), ts.data(), ts.size());
-    first.lActual = static_cast<LONG>(ts.size());
-    EXPECT_EQ(pMem->Receive(&first), S_FALSE) << "the 91st video start finds the 90 records filled";
-    pMem->Release();
+    EXPECT_EQ(ReceiveOnInput(input, TransportStreamOf(VideoUnits(91, 100), {})), S_FALSE)
+        << "the 91st video start finds the 90 records filled";
 }
 
 TEST_F(DemuxGraphTest, StopEndsAParserWaitingForARecordAndAWorkerWaitingForABuffer) {
@@ -304,17 +286,19 @@ TEST_F(DemuxGraphTest, StopEndsAParserWaitingForARecordAndAWorkerWaitingForABuff
     std::this_thread::sleep_for(100ms);
     EXPECT_EQ(hoarder->Held(), 24u);
 
-    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectStopsInTime(control);
     hoarder->LetGo();
 }
 
 // Without the release callback the worker waits inside GetBuffer, where it hears no command:
-// stopping must still end that wait.
-TEST_F(DemuxGraphTest, StopEndsAWorkerWaitingInAnAllocatorWithoutTheReleaseCallback) {
+// stopping must still end that wait. An allocator that claims the callback without giving it
+// is used as one without it.
+class DemuxPlainAllocatorTest : public DemuxGraphTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(DemuxPlainAllocatorTest, StopEndsAWorkerWaitingInsideGetBuffer) {
     AddSource(TransportStreamOf(VideoUnits(100, 200), {}));
     CPlainAllocator* allocator = CPlainAllocator::Create();
+    allocator->bClaimCallbackOnly = GetParam();
     CHoardingSink* hoarder = CHoardingSink::Create(allocator);
     allocator->Release();
     Add(hoarder, u"Hoarder");
@@ -324,29 +308,16 @@ TEST_F(DemuxGraphTest, StopEndsAWorkerWaitingInAnAllocatorWithoutTheReleaseCallb
     EXPECT_EQ(hoarder->Held(), 24u);
 
     // The demultiplexer alone stops: the running sink keeps its buffers and does not decommit.
-    auto stopped = std::async(std::launch::async, [&] { return demux->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectStopsInTime(demux);
     EXPECT_EQ(hoarder->Held(), 24u);
     hoarder->LetGo();
 }
 
-// An allocator that claims the release callback without giving it is used as one without it.
-TEST_F(DemuxGraphTest, AnAllocatorClaimingTheReleaseCallbackWithoutGivingItIsUsedWithoutIt) {
-    AddSource(TransportStreamOf(VideoUnits(100, 200), {}));
-    CPlainAllocator* allocator = CPlainAllocator::Create();
-    allocator->bClaimCallbackOnly = true;
-    CHoardingSink* hoarder = CHoardingSink::Create(allocator);
-    allocator->Release();
-    Add(hoarder, u"Hoarder");
-    Connect(video, hoarder->GetPin(0));
-    ASSERT_EQ(control->Run(), S_OK);
-    ASSERT_TRUE(allocator->WaitForBlockedGet(10000)) << "the worker never ran out of buffers";
-    auto stopped = std::async(std::launch::async, [&] { return demux->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
-    hoarder->LetGo();
-}
+INSTANTIATE_TEST_SUITE_P(Allocator, DemuxPlainAllocatorTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "ClaimingTheCallbackOnly"
+                                                           : "WithoutTheCallback");
+                         });
 
 // Downstream samples whose GetPointer fails: one fresh sample is tried, then the run is reported
 // as aborted with the failure's code instead of the worker spinning on new samples.
@@ -360,9 +331,7 @@ TEST_F(DemuxGraphTest, SamplesThatKeepFailingEndTheRunWithTheirError) {
     EXPECT_EQ(WaitForEvent(EC_ERRORABORT), E_ACCESSDENIED);
     EXPECT_EQ(allocator->GetBufferCalls(), 2);
     EXPECT_EQ(hoarder->Held(), 0u);
-    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectStopsInTime(control);
     EXPECT_EQ(allocator->GetBufferCalls(), 2) << "no sample is asked for after the abort";
     allocator->Release();
 }
@@ -401,10 +370,8 @@ TEST_F(DemuxGraphTest, BeginFlushEndsAParserWaitingForAFreeRecord) {
     EXPECT_FALSE(source->EndOfStreamSent());
 
     ASSERT_EQ(input->BeginFlush(), S_OK);
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!source->EndOfStreamSent() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms);
-    EXPECT_TRUE(source->EndOfStreamSent()) << "the upstream is still stuck in Receive";
+    EXPECT_TRUE(WaitUntil([&] { return source->EndOfStreamSent(); }))
+        << "the upstream is still stuck in Receive";
     EXPECT_GT(source->SamplesRefused(), 0);
     EXPECT_EQ(input->EndFlush(), S_OK);
     EXPECT_EQ(control->Stop(), S_OK);
@@ -415,14 +382,7 @@ TEST_F(DemuxGraphTest, BeginFlushEndsAParserWaitingForAFreeRecord) {
 // so the run that follows delivers none of it.
 TEST_F(DemuxGraphTest, RunEmptiesTheFilledQueues) {
     AddSinks();
-    IMemInputPin* pMem = nullptr;
-    ASSERT_EQ(input->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem)), S_OK);
-    Bytes ts = TransportStreamOf(VideoUnits(10), AudioUnits(6));
-    FakeSample sample(ts.size());
-    std::memcpy(sample.m_Buffer.data(), ts.data(), ts.size());
-    sample.lActual = static_cast<LONG>(ts.size());
-    EXPECT_EQ(pMem->Receive(&sample), S_OK);
-    pMem->Release();
+    EXPECT_EQ(ReceiveOnInput(input, TransportStreamOf(VideoUnits(10), AudioUnits(6))), S_OK);
     EXPECT_EQ(input->EndOfStream(), S_OK) << "closes the last records into the filled queues";
 
     // The sinks run first so that anything the workers delivered would be counted.
@@ -430,11 +390,7 @@ TEST_F(DemuxGraphTest, RunEmptiesTheFilledQueues) {
         ASSERT_EQ(sink->Run(0), S_OK);
     ASSERT_EQ(demux->Run(0), S_OK);
     ASSERT_EQ(input->EndOfStream(), S_OK);
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!(videoSink->EndOfStreamSeen() && audioSink->EndOfStreamSeen()) &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms);
-    EXPECT_TRUE(videoSink->EndOfStreamSeen() && audioSink->EndOfStreamSeen());
+    EXPECT_TRUE(WaitUntil([&] { return videoSink->EndOfStreamSeen() && audioSink->EndOfStreamSeen(); }));
     EXPECT_EQ(videoSink->SampleCount(), 0u);
     EXPECT_EQ(audioSink->SampleCount(), 0u);
     EXPECT_EQ(demux->Stop(), S_OK);
@@ -454,9 +410,7 @@ TEST_F(DemuxGraphTest, ConnectingAPinWhileSamplesArriveIsSafe) {
     Bytes ts = TransportStreamOf({}, AudioUnits(20));
     std::atomic<bool> done{false};
     std::thread feeder([&] {
-        FakeSample sample(ts.size());
-        std::memcpy(sample.m_Buffer.data(), ts.data(), ts.size());
-        sample.lActual = static_cast<LONG>(ts.size());
+        FakeSample sample(ts);
         while (!done)
             pMem->Receive(&sample);
     });
@@ -505,9 +459,7 @@ TEST_F(DemuxGraphTest, SplitsTheVirtualDevicesLiveStream) {
     ASSERT_EQ(control->Run(), S_OK);
     EXPECT_TRUE(videoSink->WaitForSamples(20, 30000));
     EXPECT_TRUE(audioSink->WaitForSamples(20, 30000));
-    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
-    ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "stop hangs";
-    EXPECT_EQ(stopped.get(), S_OK);
+    ExpectStopsInTime(control);
 
     std::vector<Delivered> videoOut = ReceivedBy(videoSink);
     ASSERT_FALSE(videoOut.empty());

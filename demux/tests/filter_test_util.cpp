@@ -371,4 +371,15 @@ std::vector<Delivered> ReceivedBy(host::CSampleSink* sink) {
     return out;
 }
 
+HRESULT ReceiveOnInput(IPin* pInput, const Bytes& data) {
+    IMemInputPin* pMem = nullptr;
+    HRESULT hr = pInput->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem));
+    EXPECT_EQ(hr, S_OK);
+    if (FAILED(hr)) return hr;
+    FakeSample sample(data);
+    hr = pMem->Receive(&sample);
+    pMem->Release();
+    return hr;
+}
+
 } // namespace demuxtest

@@ -12,10 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace demuxtest {
@@ -147,5 +150,26 @@ Bytes TransportStreamOf(const std::vector<Unit>& video, const std::vector<Unit>&
 Bytes ProgramStreamOf(const std::vector<Unit>& video, const std::vector<Unit>& audio);
 // What a sink received, in the form ExpectVideo / ExpectAudio take (no media times).
 std::vector<Delivered> ReceivedBy(host::CSampleSink* sink);
+// Hands these bytes to the demultiplexer's input as the upstream filter would; what Receive
+// answers.
+HRESULT ReceiveOnInput(IPin* pInput, const Bytes& data);
+
+// Polls until pred holds; false when ten seconds pass first.
+template <class Pred> bool WaitUntil(Pred pred) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// Stops the graph or one filter from another thread: the stop must return within ten seconds,
+// and succeed.
+template <class Control> void ExpectStopsInTime(Control* pControl) {
+    auto stopped = std::async(std::launch::async, [pControl] { return pControl->Stop(); });
+    ASSERT_EQ(stopped.wait_for(std::chrono::seconds(10)), std::future_status::ready) << "stop hangs";
+    EXPECT_EQ(stopped.get(), S_OK);
+}
 
 } // namespace demuxtest

@@ -210,12 +210,7 @@ TEST(UnalignedProgramStream, EveryAccessUnitIsOneSampleWhereverPacketsCutIt) {
             EXPECT_EQ(h.Feed(ps, 5), S_OK);
             h.Finish();
             EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped, 0u);
-            ASSERT_EQ(h.m_Video.size(), expected.size());
-            for (size_t i = 0; i < expected.size(); i++) {
-                EXPECT_EQ(h.m_Video[i].data, expected[i].data) << i;
-                EXPECT_EQ(h.m_Video[i].bTime, expected[i].bTime) << i;
-                EXPECT_EQ(h.m_Video[i].rtStart, expected[i].rtTime) << i;
-            }
+            ExpectCutUnits(h.m_Video, expected);
         }
     }
 }
@@ -224,7 +219,6 @@ TEST(UnalignedProgramStream, EveryAccessUnitIsOneSampleWhereverPacketsCutIt) {
 // time, the others the record's time moved on by whole frames.
 TEST(UnalignedProgramStream, EveryAdtsFrameArrivesOnceAndWhole) {
     std::vector<Bytes> frames = VariedAdtsFrames(40);
-    const REFERENCE_TIME rtFrame = 213333;
     for (size_t cbPayload : {1, 5, 6, 7, 8, 64, 300, 2028}) {
         SCOPED_TRACE(cbPayload);
         std::vector<CutUnit> expected;
@@ -233,14 +227,7 @@ TEST(UnalignedProgramStream, EveryAdtsFrameArrivesOnceAndWhole) {
         EXPECT_EQ(h.Feed(ps, 7), S_OK);
         h.Finish();
         EXPECT_EQ(h.m_pParser->GetStats().cbPayloadDropped, 0u);
-        ASSERT_EQ(h.m_Audio.size(), expected.size());
-        REFERENCE_TIME rtNext = 0;
-        for (size_t i = 0; i < expected.size(); i++) {
-            EXPECT_EQ(h.m_Audio[i].data, Bytes(expected[i].data.begin() + 7, expected[i].data.end())) << i;
-            REFERENCE_TIME rt = expected[i].bTime ? expected[i].rtTime : rtNext;
-            EXPECT_EQ(h.m_Audio[i].rtStart, rt) << i;
-            rtNext = rt + rtFrame;
-        }
+        ExpectCutFrames(h.m_Audio, expected);
     }
 }
 
@@ -259,12 +246,8 @@ TEST(UnalignedProgramStream, AudioResynchronisesOnASyncWordThatTheNextFrameConfi
                        Concat(std::vector<Bytes>(frames.begin() + 7, frames.end()))});
     for (auto [cbPayload, cbChunk] : {std::pair<size_t, size_t>{100, 1}, {100, 4096}, {2028, 3}, {2028, 4096}}) {
         SCOPED_TRACE(testing::Message() << cbPayload << " " << cbChunk);
-        Bytes ps;
-        for (size_t from = 0; from < es.size(); from += cbPayload) {
-            Bytes payload(es.begin() + static_cast<long>(from),
-                          es.begin() + static_cast<long>(std::min(es.size(), from + cbPayload)));
-            ps = Concat({ps, PackHeader(0, 0), Pes(PesHeader{0xC0, 2, 9000, 0, false}, payload)});
-        }
+        std::vector<CutUnit> unused;
+        Bytes ps = CutIntoPackets(0xC0, {es}, cbPayload, true, &unused);
         DemuxHarness h;
         EXPECT_EQ(h.Feed(ps, cbChunk), S_OK);
         h.Finish();

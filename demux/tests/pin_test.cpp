@@ -8,7 +8,6 @@
 #include "plat/com.h"
 
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 namespace {
@@ -48,31 +47,11 @@ protected:
         ASSERT_EQ(graph->AddFilter(pFilter, nullptr), S_OK);
     }
 
-    // Parses these bytes as if the upstream filter had delivered them.
-    void Receive(const Bytes& data) {
-        IMemInputPin* pMem = nullptr;
-        ASSERT_EQ(filter->GetPin(2)->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pMem)), S_OK);
-        FakeSample sample(data.size());
-        std::memcpy(sample.m_Buffer.data(), data.data(), data.size());
-        sample.lActual = static_cast<LONG>(data.size());
-        EXPECT_EQ(pMem->Receive(&sample), S_OK);
-        pMem->Release();
-    }
-
     IGraphBuilder* graph = nullptr;
     CPsTsDemuxFilter* filter = nullptr;
     CDemuxOutputPin* video = nullptr;
     std::vector<IBaseFilter*> m_added;
 };
-
-template <class Pred> bool WaitUntil(Pred pred) {
-    auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // Before CMD_INIT every command is refused with E_UNEXPECTED, after it every command but
 // CMD_STOP and CMD_EXIT with E_NOTIMPL (CMD_INIT again included).
@@ -116,7 +95,7 @@ TEST_F(DemuxPinTest, StopReleasesTheHeldSampleAndTheWorkerGoesOn) {
     EXPECT_TRUE(video->ThreadExists());
 
     std::vector<Unit> units = VideoUnits(1);
-    Receive(TransportStreamOf(units, {}));
+    EXPECT_EQ(ReceiveOnInput(filter->GetPin(2), TransportStreamOf(units, {})), S_OK);
     EXPECT_EQ(filter->GetPin(2)->EndOfStream(), S_OK);
     EXPECT_TRUE(hoarder->WaitForHeld(1, 10000)) << "the worker stopped delivering";
     EXPECT_EQ(filter->Stop(), S_OK);

@@ -20,11 +20,6 @@ int Runs() {
     return n > 0 ? n : 300;
 }
 
-Bytes Join(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // A PES of the audio stream (PID 0x45) holding these bytes, in transport packets.
 Bytes AudioPesPackets(const Bytes& payload, int64_t pts) {
     PesHeader header;
@@ -69,22 +64,22 @@ const int64_t kLastPts = 126000 + 5760 * 8;
 
 const StreamEnd kEndings[] = {
     {"LastAudioRecordEmpty",
-     [] { return Join(TransportStreamOf(Video(), Audio()), AudioPesPackets({}, kLastPts)); }, 12, 24},
+     [] { return Concat({TransportStreamOf(Video(), Audio()), AudioPesPackets({}, kLastPts)}); }, 12, 24},
     {"LastAudioRecordGarbage",
-     [] { return Join(TransportStreamOf(Video(), Audio()), AudioPesPackets(Bytes(50, 0), kLastPts)); }, 12,
-     24},
+     [] { return Concat({TransportStreamOf(Video(), Audio()), AudioPesPackets(Bytes(50, 0), kLastPts)}); },
+     12, 24},
     {"LastAudioFrameCut",
      [] {
-         Bytes frames = Join(AdtsFrame(300, 0x31), AdtsFrame(300, 0x32));
+         Bytes frames = Concat({AdtsFrame(300, 0x31), AdtsFrame(300, 0x32)});
          frames.resize(frames.size() - 120);
-         return Join(TransportStreamOf(Video(), Audio()), AudioPesPackets(frames, kLastPts));
+         return Concat({TransportStreamOf(Video(), Audio()), AudioPesPackets(frames, kLastPts)});
      },
      12, 25},
     {"LastVideoRecordCutMidPacket",
      [] {
          Bytes tail = TransportStreamOf({{H264AccessUnit(false, 1500, 0x77), 126000 + 3000 * 12}}, {});
          tail.resize(tail.size() - 100);
-         return Join(TransportStreamOf(Video(), Audio()), tail);
+         return Concat({TransportStreamOf(Video(), Audio()), tail});
      },
      13, 24},
     {"NoAudio", [] { return TransportStreamOf(Video(), {}); }, 12, 0},
