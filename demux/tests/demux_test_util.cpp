@@ -1,5 +1,7 @@
 #include "demux_test_util.h"
 
+#include "tests/support/shell.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -515,17 +517,7 @@ bool RunCommand(const std::string& command) {
     return std::system(command.c_str()) == 0;
 }
 
-std::string RunCapture(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
+std::string RunCapture(const std::string& command) { return test_support::RunShell(command).output; }
 
 Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -4,6 +4,7 @@
 #include "host/host_root.h"
 #include "host/utf.h"
 #include "platform/devices/encoder/transport_streamer.h"
+#include "tests/support/shell.h"
 
 #include <dirent.h>
 
@@ -165,28 +166,6 @@ std::vector<uint8_t> GeneratedStream(const host::encoder::EncoderSettings& setti
     return stream;
 }
 
-namespace {
-
-std::string RunCapture(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
-std::string Quoted(const std::string& path) {
-    std::string quoted = "'";
-    for (char c : path)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-} // namespace
-
 bool HaveFfmpegTools() {
     static const bool have =
         std::system("command -v ffmpeg >/dev/null 2>&1 && command -v ffprobe >/dev/null 2>&1") == 0;
@@ -196,9 +175,9 @@ bool HaveFfmpegTools() {
 std::vector<std::string> ProbeStreams(const std::string& path) {
     // The flat format names each top-level stream "streams.stream.N.key=value" (a program's
     // streams repeat under "programs.").
-    std::istringstream lines(RunCapture(
+    std::istringstream lines(test_support::RunShell(
         "ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,sample_rate -of flat " +
-        Quoted(path) + " 2>&1"));
+        test_support::ShellQuote(path) + " 2>&1").output);
     std::map<int, std::map<std::string, std::string>> fields;
     const std::string prefix = "streams.stream.";
     for (std::string line; std::getline(lines, line);) {
@@ -224,7 +203,8 @@ std::vector<std::string> ProbeStreams(const std::string& path) {
 }
 
 std::string DecodeErrors(const std::string& path) {
-    return RunCapture("ffmpeg -nostdin -v error -i " + Quoted(path) + " -f null - 2>&1");
+    return test_support::RunShell("ffmpeg -nostdin -v error -i " + test_support::ShellQuote(path) + " -f null - 2>&1")
+        .output;
 }
 
 } // namespace device_test

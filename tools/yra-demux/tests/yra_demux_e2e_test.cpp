@@ -2,6 +2,7 @@
 // made by ffmpeg and a program stream of our own making, and checked against what ffmpeg
 // itself demultiplexes from the same input.
 #include "demux_test_util.h"
+#include "tests/support/shell.h"
 
 #include <gtest/gtest.h>
 
@@ -17,25 +18,12 @@ namespace {
 
 using namespace demuxtest;
 
-struct ToolRun {
-    int status = -1;
-    std::string output; // standard output and error together
-};
+using ToolRun = test_support::ShellRun;
 
-ToolRun RunTool(const std::string& command) {
-    ToolRun run;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        run.output.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+// Standard output and error together.
+ToolRun RunTool(const std::string& command) { return test_support::RunShell(command + " 2>&1"); }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string Quote(const std::string& s) { return test_support::ShellQuote(s); }
 
 struct CsvRow {
     std::string stream;
