@@ -1,9 +1,10 @@
 // What the registration routines write to the registry and remove from it, through the
 // test modules' own entry points and through yra-regsvr.
+#include "app/tests/class_override.h"
 #include "framework/tests/module_helpers.h"
-#include "host/builtin_classes.h"
 #include "host/filter_registry.h"
 #include "host/registry_store.h"
+#include "host/unknown_impl.h"
 #include "host/utf.h"
 #include "plat/kernel.h"
 #include "platform/registry/tests/scoped_root.h"
@@ -88,30 +89,8 @@ const std::string kSecondFilterData =
     "; pin name=\"\" rendered=1 output=0 zero=0 many=0 type=" + Text(MEDIATYPE_Stream) + "/" +
     Text(MEDIASUBTYPE_MPEG2_PROGRAM);
 
-// Stands a creation function in for one of the host's built-in classes while it lives.
-class ClassOverride {
-public:
-    ClassOverride(REFCLSID clsid, host::CreateBuiltinFn create)
-        : m_clsid(clsid), m_previous(host::FindBuiltinClass(clsid)) {
-        host::RegisterBuiltinClass(clsid, create);
-    }
-    ~ClassOverride() { host::RegisterBuiltinClass(m_clsid, m_previous); }
-    ClassOverride(const ClassOverride&) = delete;
-    ClassOverride& operator=(const ClassOverride&) = delete;
-    host::CreateBuiltinFn Previous() const { return m_previous; }
-
-private:
-    CLSID m_clsid;
-    host::CreateBuiltinFn m_previous;
-};
-
-HRESULT NoMapper2(IUnknown*, REFIID, void** ppv) {
-    *ppv = nullptr;
-    return REGDB_E_CLASSNOTREG;
-}
-
 // The older mapper, answering "not found" to the n-th pin type it is given (counting from 1).
-class TypeRefusingMapper final : public IFilterMapper {
+class TypeRefusingMapper final : public host::UnknownImpl<IFilterMapper> {
 public:
     static inline host::CreateBuiltinFn s_real = nullptr;
     static inline int s_refuseType = 0;
@@ -121,22 +100,10 @@ public:
         HRESULT hr = s_real(outer, IID_IFilterMapper, reinterpret_cast<void**>(&real));
         if (FAILED(hr)) return hr;
         auto* p = new TypeRefusingMapper(real);
+        p->AddRef();
         hr = p->QueryInterface(riid, ppv);
         p->Release();
         return hr;
-    }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IFilterMapper) return E_NOINTERFACE;
-        *ppv = static_cast<IFilterMapper*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
     }
     HRESULT RegisterFilter(CLSID clsid, LPCWSTR name, DWORD merit) override {
         return m_real->RegisterFilter(clsid, name, merit);
@@ -164,10 +131,10 @@ public:
     }
 
 private:
-    explicit TypeRefusingMapper(IFilterMapper* real) : m_real(real) { m_refs = 1; }
-    ~TypeRefusingMapper() { m_real->Release(); }
+    explicit TypeRefusingMapper(IFilterMapper* real)
+        : host::UnknownImpl<IFilterMapper>(IID_IFilterMapper), m_real(real) {}
+    ~TypeRefusingMapper() override { m_real->Release(); }
     IFilterMapper* m_real;
-    ULONG m_refs = 0;
     int m_types = 0;
 };
 
@@ -245,7 +212,7 @@ TEST_F(Registration, FiltersWithMapperWriteServerAndFilterEntries) {
 }
 
 TEST_F(Registration, WithoutTheNewerMapperTheOlderOneGetsEveryPinAndType) {
-    ClassOverride noMapper2(CLSID_FilterMapper2, &NoMapper2);
+    ScopedClassOverride noMapper2(CLSID_FilterMapper2, &FailCreation<REGDB_E_CLASSNOTREG>);
     ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
     ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK); // again: the earlier record is replaced
     Lines expected = Concat({{"CLSID"},
@@ -261,9 +228,9 @@ TEST_F(Registration, WithoutTheNewerMapperTheOlderOneGetsEveryPinAndType) {
 }
 
 TEST_F(Registration, APinTypeTheOlderMapperCannotFindFailsTheRegistration) {
-    ClassOverride noMapper2(CLSID_FilterMapper2, &NoMapper2);
-    ClassOverride refusing(CLSID_FilterMapper, &TypeRefusingMapper::Create);
-    TypeRefusingMapper::s_real = refusing.Previous();
+    ScopedClassOverride noMapper2(CLSID_FilterMapper2, &FailCreation<REGDB_E_CLASSNOTREG>);
+    ScopedClassOverride refusing(CLSID_FilterMapper, &TypeRefusingMapper::Create);
+    TypeRefusingMapper::s_real = refusing.Original();
     TypeRefusingMapper::s_refuseType = 2; // the unnamed output pin's first type
     EXPECT_EQ(Call(m_h2, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     host::RegisteredFilter filter;
