@@ -57,6 +57,14 @@ Lines ClassesRoot() {
     return out;
 }
 
+// The classes root holds exactly these entries, in any order.
+void ExpectClassesRoot(Lines expected) {
+    std::sort(expected.begin(), expected.end());
+    Lines actual = ClassesRoot();
+    std::sort(actual.begin(), actual.end());
+    EXPECT_EQ(actual, expected);
+}
+
 Lines ServerLines(REFCLSID clsid, const std::string& name, const std::string& module) {
     std::string key = "CLSID\\" + Text(clsid);
     return {key, key + ":@=" + name, key + "\\InprocServer32", key + "\\InprocServer32:@=" + module,
@@ -153,6 +161,18 @@ protected:
         auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(module, name));
         return fn ? fn() : E_FAIL;
     }
+    // The second module, registered twice (the earlier record replaced), leaves exactly its
+    // server and filter entries, and unregistering removes them again.
+    void RegisterAndUnregisterSecondModule() {
+        ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
+        ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
+        ExpectClassesRoot(Concat({{"CLSID"},
+                                  ServerLines(CLSID_TestSecond, "YRA Test Second", RealPath(kModule2)),
+                                  {kCategory, kCategory + "\\Instance"},
+                                  FilterLines(CLSID_TestSecond, "YRA Test Second", kSecondFilterData)}));
+        EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), S_OK);
+        EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
+    }
 
     ScopedHostRoot m_root;
     void* m_h1 = nullptr;
@@ -163,17 +183,13 @@ TEST_F(Registration, ServersAndSetupWriteExactlyTheirEntriesAndRemoveThemAgain) 
     ASSERT_EQ(Call(m_h1, "DllRegisterServer"), S_OK);
     ASSERT_EQ(Call(m_h1, "DllRegisterServer"), S_OK); // twice: still one of each
     const std::string path = RealPath(kModule);
-    Lines expected = Concat({{"CLSID"},
-                             ServerLines(CLSID_TestAggregatable, "YRA Test Aggregatable", path),
-                             ServerLines(CLSID_TestFilter, "YRA Test Filter", path),
-                             ServerLines(CLSID_TestNeedsOwner, "YRA Test Needs Owner", path),
-                             ServerLines(CLSID_TestRegisteredOnly, "YRA Test Registered Only", path),
-                             {kCategory, kCategory + "\\Instance"},
-                             FilterLines(CLSID_TestFilter, "YRA Test Filter", kTestFilterData)});
-    std::sort(expected.begin(), expected.end());
-    Lines actual = ClassesRoot();
-    std::sort(actual.begin(), actual.end());
-    EXPECT_EQ(actual, expected);
+    ExpectClassesRoot(Concat({{"CLSID"},
+                              ServerLines(CLSID_TestAggregatable, "YRA Test Aggregatable", path),
+                              ServerLines(CLSID_TestFilter, "YRA Test Filter", path),
+                              ServerLines(CLSID_TestNeedsOwner, "YRA Test Needs Owner", path),
+                              ServerLines(CLSID_TestRegisteredOnly, "YRA Test Registered Only", path),
+                              {kCategory, kCategory + "\\Instance"},
+                              FilterLines(CLSID_TestFilter, "YRA Test Filter", kTestFilterData)}));
 
     // Something a user added below a class key goes too: deletion is depth first.
     HKEY h = nullptr;
@@ -194,37 +210,14 @@ TEST_F(Registration, UnregisteringCleansUpWhenTheSetupEntriesAreAlreadyGone) {
 }
 
 TEST_F(Registration, FiltersWithMapperWriteServerAndFilterEntries) {
-    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
-    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
-    Lines expected = Concat({{"CLSID"},
-                             ServerLines(CLSID_TestSecond, "YRA Test Second", RealPath(kModule2)),
-                             {kCategory, kCategory + "\\Instance"},
-                             FilterLines(CLSID_TestSecond, "YRA Test Second", kSecondFilterData)});
-    std::sort(expected.begin(), expected.end());
-    Lines actual = ClassesRoot();
-    std::sort(actual.begin(), actual.end());
-    EXPECT_EQ(actual, expected);
-
-    EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), S_OK);
-    EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
+    ASSERT_NO_FATAL_FAILURE(RegisterAndUnregisterSecondModule());
     // Nothing left to remove: the mapper's "not found" is no failure, the missing class key is.
     EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(Registration, WithoutTheNewerMapperTheOlderOneGetsEveryPinAndType) {
     ScopedClassOverride noMapper2(CLSID_FilterMapper2, &FailCreation<REGDB_E_CLASSNOTREG>);
-    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
-    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK); // again: the earlier record is replaced
-    Lines expected = Concat({{"CLSID"},
-                             ServerLines(CLSID_TestSecond, "YRA Test Second", RealPath(kModule2)),
-                             {kCategory, kCategory + "\\Instance"},
-                             FilterLines(CLSID_TestSecond, "YRA Test Second", kSecondFilterData)});
-    std::sort(expected.begin(), expected.end());
-    Lines actual = ClassesRoot();
-    std::sort(actual.begin(), actual.end());
-    EXPECT_EQ(actual, expected);
-    EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), S_OK);
-    EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
+    ASSERT_NO_FATAL_FAILURE(RegisterAndUnregisterSecondModule());
 }
 
 TEST_F(Registration, APinTypeTheOlderMapperCannotFindFailsTheRegistration) {
