@@ -107,13 +107,9 @@ HRESULT CYRA_HD_Capture_APDlg::CreateDSGraph(int nIndex) {
     if (FAILED(hr)) return hr;
     hr = graph.pBuilder->SetFiltergraph(graph.pGraph);
     if (FAILED(hr)) return hr;
-    hr = graph.pGraph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&graph.pControl));
-    if (FAILED(hr)) {
-        graph.pControl = nullptr;
-        return hr;
-    }
     // A graph that claims the run control without giving it cannot be run.
-    return graph.pControl ? S_OK : E_NOINTERFACE;
+    hr = SafeQueryInterface(graph.pGraph, IID_IMediaControl, reinterpret_cast<void**>(&graph.pControl));
+    return FAILED(hr) ? hr : S_OK;
 }
 
 HRESULT CYRA_HD_Capture_APDlg::DestroyDSGraph(int nIndex) {

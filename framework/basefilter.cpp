@@ -189,9 +189,8 @@ HRESULT CBaseFilter::JoinFilterGraph(IFilterGraph* pGraph, LPCWSTR pName) {
     m_pSink = nullptr;
     if (pGraph) {
         // Kept without a reference: the graph holds this filter, not the other way round.
-        HRESULT hr = pGraph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&m_pSink));
-        if (SUCCEEDED(hr) && m_pSink) m_pSink->Release();
-        else m_pSink = nullptr;
+        if (SUCCEEDED(SafeQueryInterface(pGraph, IID_IMediaEventSink, reinterpret_cast<void**>(&m_pSink))))
+            m_pSink->Release();
     }
     delete[] m_pName;
     m_pName = nullptr;
@@ -269,8 +268,7 @@ HRESULT CBaseFilter::NotifyEvent(LONG EventCode, LONG_PTR EventParam1, LONG_PTR 
 HRESULT CBaseFilter::ReconnectPin(IPin* pPin, const AM_MEDIA_TYPE* pmt) {
     if (!m_pGraph) return E_NOINTERFACE;
     IFilterGraph2* pGraph2 = nullptr;
-    if (SUCCEEDED(m_pGraph->QueryInterface(IID_IFilterGraph2, reinterpret_cast<void**>(&pGraph2))) &&
-        pGraph2) {
+    if (SUCCEEDED(SafeQueryInterface(m_pGraph, IID_IFilterGraph2, reinterpret_cast<void**>(&pGraph2)))) {
         HRESULT hr = pGraph2->ReconnectEx(pPin, pmt);
         pGraph2->Release();
         return hr;

@@ -84,8 +84,7 @@ HRESULT CBaseInputPin::Receive(IMediaSample* pSample) {
     AM_MEDIA_TYPE* pOwnedType = nullptr;
     IMediaSample2* pSample2 = nullptr;
     // A sample that claims the interface without giving it is read through IMediaSample.
-    if (SUCCEEDED(pSample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void**>(&pSample2))) &&
-        pSample2) {
+    if (SUCCEEDED(SafeQueryInterface(pSample, IID_IMediaSample2, reinterpret_cast<void**>(&pSample2)))) {
         hr = pSample2->GetProperties(sizeof(m_SampleProps), reinterpret_cast<BYTE*>(&m_SampleProps));
         pSample2->Release();
     } else {
@@ -137,9 +136,9 @@ HRESULT CBaseInputPin::ReceiveCanBlock() {
         if (FAILED(pPin->ConnectedTo(&pConnected))) continue;
         ++cOutputPins;
         IMemInputPin* pInputPin = nullptr;
-        HRESULT hr = pConnected->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&pInputPin));
+        HRESULT hr = SafeQueryInterface(pConnected, IID_IMemInputPin, reinterpret_cast<void**>(&pInputPin));
         pConnected->Release();
-        if (FAILED(hr) || !pInputPin) return S_OK;
+        if (FAILED(hr)) return S_OK;
         hr = pInputPin->ReceiveCanBlock();
         pInputPin->Release();
         if (hr != S_FALSE) return S_OK;

@@ -83,11 +83,8 @@ HRESULT CBaseOutputPin::CheckConnect(IPin* pPin) {
     HRESULT hr = CBasePin::CheckConnect(pPin);
     if (FAILED(hr)) return hr;
     SafeRelease(m_pInputPin);
-    hr = pPin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&m_pInputPin));
-    if (FAILED(hr)) m_pInputPin = nullptr;
     // A pin that claims success without the interface cannot take samples.
-    else if (!m_pInputPin) hr = E_NOINTERFACE;
-    return hr;
+    return SafeQueryInterface(pPin, IID_IMemInputPin, reinterpret_cast<void**>(&m_pInputPin));
 }
 
 HRESULT CBaseOutputPin::BreakConnect() {

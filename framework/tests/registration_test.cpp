@@ -1,9 +1,10 @@
 // What the registration routines write to the registry and remove from it, through the
 // test modules' own entry points and through yra-regsvr.
+#include "app/tests/class_override.h"
 #include "framework/tests/module_helpers.h"
-#include "host/builtin_classes.h"
 #include "host/filter_registry.h"
 #include "host/registry_store.h"
+#include "host/unknown_impl.h"
 #include "host/utf.h"
 #include "plat/kernel.h"
 #include "platform/registry/tests/scoped_root.h"
@@ -56,6 +57,14 @@ Lines ClassesRoot() {
     return out;
 }
 
+// The classes root holds exactly these entries, in any order.
+void ExpectClassesRoot(Lines expected) {
+    std::sort(expected.begin(), expected.end());
+    Lines actual = ClassesRoot();
+    std::sort(actual.begin(), actual.end());
+    EXPECT_EQ(actual, expected);
+}
+
 Lines ServerLines(REFCLSID clsid, const std::string& name, const std::string& module) {
     std::string key = "CLSID\\" + Text(clsid);
     return {key, key + ":@=" + name, key + "\\InprocServer32", key + "\\InprocServer32:@=" + module,
@@ -88,30 +97,8 @@ const std::string kSecondFilterData =
     "; pin name=\"\" rendered=1 output=0 zero=0 many=0 type=" + Text(MEDIATYPE_Stream) + "/" +
     Text(MEDIASUBTYPE_MPEG2_PROGRAM);
 
-// Stands a creation function in for one of the host's built-in classes while it lives.
-class ClassOverride {
-public:
-    ClassOverride(REFCLSID clsid, host::CreateBuiltinFn create)
-        : m_clsid(clsid), m_previous(host::FindBuiltinClass(clsid)) {
-        host::RegisterBuiltinClass(clsid, create);
-    }
-    ~ClassOverride() { host::RegisterBuiltinClass(m_clsid, m_previous); }
-    ClassOverride(const ClassOverride&) = delete;
-    ClassOverride& operator=(const ClassOverride&) = delete;
-    host::CreateBuiltinFn Previous() const { return m_previous; }
-
-private:
-    CLSID m_clsid;
-    host::CreateBuiltinFn m_previous;
-};
-
-HRESULT NoMapper2(IUnknown*, REFIID, void** ppv) {
-    *ppv = nullptr;
-    return REGDB_E_CLASSNOTREG;
-}
-
 // The older mapper, answering "not found" to the n-th pin type it is given (counting from 1).
-class TypeRefusingMapper final : public IFilterMapper {
+class TypeRefusingMapper final : public host::UnknownImpl<IFilterMapper> {
 public:
     static inline host::CreateBuiltinFn s_real = nullptr;
     static inline int s_refuseType = 0;
@@ -121,22 +108,10 @@ public:
         HRESULT hr = s_real(outer, IID_IFilterMapper, reinterpret_cast<void**>(&real));
         if (FAILED(hr)) return hr;
         auto* p = new TypeRefusingMapper(real);
+        p->AddRef();
         hr = p->QueryInterface(riid, ppv);
         p->Release();
         return hr;
-    }
-    HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IFilterMapper) return E_NOINTERFACE;
-        *ppv = static_cast<IFilterMapper*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG n = --m_refs;
-        if (n == 0) delete this;
-        return n;
     }
     HRESULT RegisterFilter(CLSID clsid, LPCWSTR name, DWORD merit) override {
         return m_real->RegisterFilter(clsid, name, merit);
@@ -164,10 +139,10 @@ public:
     }
 
 private:
-    explicit TypeRefusingMapper(IFilterMapper* real) : m_real(real) { m_refs = 1; }
-    ~TypeRefusingMapper() { m_real->Release(); }
+    explicit TypeRefusingMapper(IFilterMapper* real)
+        : host::UnknownImpl<IFilterMapper>(IID_IFilterMapper), m_real(real) {}
+    ~TypeRefusingMapper() override { m_real->Release(); }
     IFilterMapper* m_real;
-    ULONG m_refs = 0;
     int m_types = 0;
 };
 
@@ -186,6 +161,18 @@ protected:
         auto fn = reinterpret_cast<HRESULT (*)()>(dlsym(module, name));
         return fn ? fn() : E_FAIL;
     }
+    // The second module, registered twice (the earlier record replaced), leaves exactly its
+    // server and filter entries, and unregistering removes them again.
+    void RegisterAndUnregisterSecondModule() {
+        ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
+        ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
+        ExpectClassesRoot(Concat({{"CLSID"},
+                                  ServerLines(CLSID_TestSecond, "YRA Test Second", RealPath(kModule2)),
+                                  {kCategory, kCategory + "\\Instance"},
+                                  FilterLines(CLSID_TestSecond, "YRA Test Second", kSecondFilterData)}));
+        EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), S_OK);
+        EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
+    }
 
     ScopedHostRoot m_root;
     void* m_h1 = nullptr;
@@ -196,17 +183,13 @@ TEST_F(Registration, ServersAndSetupWriteExactlyTheirEntriesAndRemoveThemAgain) 
     ASSERT_EQ(Call(m_h1, "DllRegisterServer"), S_OK);
     ASSERT_EQ(Call(m_h1, "DllRegisterServer"), S_OK); // twice: still one of each
     const std::string path = RealPath(kModule);
-    Lines expected = Concat({{"CLSID"},
-                             ServerLines(CLSID_TestAggregatable, "YRA Test Aggregatable", path),
-                             ServerLines(CLSID_TestFilter, "YRA Test Filter", path),
-                             ServerLines(CLSID_TestNeedsOwner, "YRA Test Needs Owner", path),
-                             ServerLines(CLSID_TestRegisteredOnly, "YRA Test Registered Only", path),
-                             {kCategory, kCategory + "\\Instance"},
-                             FilterLines(CLSID_TestFilter, "YRA Test Filter", kTestFilterData)});
-    std::sort(expected.begin(), expected.end());
-    Lines actual = ClassesRoot();
-    std::sort(actual.begin(), actual.end());
-    EXPECT_EQ(actual, expected);
+    ExpectClassesRoot(Concat({{"CLSID"},
+                              ServerLines(CLSID_TestAggregatable, "YRA Test Aggregatable", path),
+                              ServerLines(CLSID_TestFilter, "YRA Test Filter", path),
+                              ServerLines(CLSID_TestNeedsOwner, "YRA Test Needs Owner", path),
+                              ServerLines(CLSID_TestRegisteredOnly, "YRA Test Registered Only", path),
+                              {kCategory, kCategory + "\\Instance"},
+                              FilterLines(CLSID_TestFilter, "YRA Test Filter", kTestFilterData)}));
 
     // Something a user added below a class key goes too: deletion is depth first.
     HKEY h = nullptr;
@@ -227,43 +210,20 @@ TEST_F(Registration, UnregisteringCleansUpWhenTheSetupEntriesAreAlreadyGone) {
 }
 
 TEST_F(Registration, FiltersWithMapperWriteServerAndFilterEntries) {
-    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
-    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
-    Lines expected = Concat({{"CLSID"},
-                             ServerLines(CLSID_TestSecond, "YRA Test Second", RealPath(kModule2)),
-                             {kCategory, kCategory + "\\Instance"},
-                             FilterLines(CLSID_TestSecond, "YRA Test Second", kSecondFilterData)});
-    std::sort(expected.begin(), expected.end());
-    Lines actual = ClassesRoot();
-    std::sort(actual.begin(), actual.end());
-    EXPECT_EQ(actual, expected);
-
-    EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), S_OK);
-    EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
+    ASSERT_NO_FATAL_FAILURE(RegisterAndUnregisterSecondModule());
     // Nothing left to remove: the mapper's "not found" is no failure, the missing class key is.
     EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(Registration, WithoutTheNewerMapperTheOlderOneGetsEveryPinAndType) {
-    ClassOverride noMapper2(CLSID_FilterMapper2, &NoMapper2);
-    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK);
-    ASSERT_EQ(Call(m_h2, "DllRegisterServer"), S_OK); // again: the earlier record is replaced
-    Lines expected = Concat({{"CLSID"},
-                             ServerLines(CLSID_TestSecond, "YRA Test Second", RealPath(kModule2)),
-                             {kCategory, kCategory + "\\Instance"},
-                             FilterLines(CLSID_TestSecond, "YRA Test Second", kSecondFilterData)});
-    std::sort(expected.begin(), expected.end());
-    Lines actual = ClassesRoot();
-    std::sort(actual.begin(), actual.end());
-    EXPECT_EQ(actual, expected);
-    EXPECT_EQ(Call(m_h2, "DllUnregisterServer"), S_OK);
-    EXPECT_EQ(ClassesRoot(), (Lines{"CLSID", kCategory, kCategory + "\\Instance"}));
+    ScopedClassOverride noMapper2(CLSID_FilterMapper2, &FailCreation<REGDB_E_CLASSNOTREG>);
+    ASSERT_NO_FATAL_FAILURE(RegisterAndUnregisterSecondModule());
 }
 
 TEST_F(Registration, APinTypeTheOlderMapperCannotFindFailsTheRegistration) {
-    ClassOverride noMapper2(CLSID_FilterMapper2, &NoMapper2);
-    ClassOverride refusing(CLSID_FilterMapper, &TypeRefusingMapper::Create);
-    TypeRefusingMapper::s_real = refusing.Previous();
+    ScopedClassOverride noMapper2(CLSID_FilterMapper2, &FailCreation<REGDB_E_CLASSNOTREG>);
+    ScopedClassOverride refusing(CLSID_FilterMapper, &TypeRefusingMapper::Create);
+    TypeRefusingMapper::s_real = refusing.Original();
     TypeRefusingMapper::s_refuseType = 2; // the unnamed output pin's first type
     EXPECT_EQ(Call(m_h2, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     host::RegisteredFilter filter;

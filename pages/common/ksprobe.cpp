@@ -8,15 +8,6 @@ constexpr DWORD CHIP_ID_HD = 0x10020;
 constexpr DWORD CHIP_ID_SD = 0x10;
 constexpr ULONG IDENTIFY_NODE = 2;
 
-// A query that claims success without an interface has not given one: E_NOINTERFACE. A failed
-// query leaves the slot empty.
-HRESULT QueryKsInterface(IUnknown* pUnknown, REFIID riid, void** ppv) {
-    HRESULT hr = pUnknown->QueryInterface(riid, ppv);
-    if (FAILED(hr)) *ppv = nullptr;
-    else if (!*ppv) hr = E_NOINTERFACE;
-    return hr;
-}
-
 } // namespace
 
 BOOL IsOurChipId(DWORD dwChipId) { return dwChipId == CHIP_ID_HD || dwChipId == CHIP_ID_SD; }
@@ -29,9 +20,9 @@ void ReleaseKsInterfaces(IKsControl** ppKsControl, IKsPropertySet** ppKsProperty
 HRESULT TakeKsInterfaces(IUnknown* pUnknown, IKsControl** ppKsControl, IKsPropertySet** ppKsPropertySet) {
     // Connecting again without a disconnect would otherwise lose the earlier references.
     ReleaseKsInterfaces(ppKsControl, ppKsPropertySet);
-    HRESULT hr = QueryKsInterface(pUnknown, IID_IKsControl, reinterpret_cast<void**>(ppKsControl));
+    HRESULT hr = SafeQueryInterface(pUnknown, IID_IKsControl, reinterpret_cast<void**>(ppKsControl));
     if (FAILED(hr)) return hr;
-    return QueryKsInterface(pUnknown, IID_IKsPropertySet, reinterpret_cast<void**>(ppKsPropertySet));
+    return SafeQueryInterface(pUnknown, IID_IKsPropertySet, reinterpret_cast<void**>(ppKsPropertySet));
 }
 
 void ProbeDevice(IKsControl* pKsControl, IKsPropertySet* pKsPropertySet, KSPROBERESULT* pResult) {

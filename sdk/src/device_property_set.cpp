@@ -2,13 +2,8 @@
 
 HRESULT CDevicePropertySet::Open(IBaseFilter* pFilter) {
     SafeRelease(m_pKsPropertySet);
-    HRESULT hr = pFilter->QueryInterface(IID_IKsPropertySet, reinterpret_cast<void**>(&m_pKsPropertySet));
-    if (FAILED(hr)) {
-        m_pKsPropertySet = nullptr;
-        return hr;
-    }
     // A filter that claims success without an interface must not crash the caller.
-    return m_pKsPropertySet ? hr : E_NOINTERFACE;
+    return SafeQueryInterface(pFilter, IID_IKsPropertySet, reinterpret_cast<void**>(&m_pKsPropertySet));
 }
 
 HRESULT CDevicePropertySet::Get(REFGUID guidSet, DWORD dwId, BYTE* pBuffer, DWORD cbBuffer) {

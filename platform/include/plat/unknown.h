@@ -164,3 +164,15 @@ template <class T> inline void SafeRelease(T*& p) {
         p = nullptr;
     }
 }
+
+// Asks for an interface and takes no answer on trust: a failed query leaves the slot empty, and
+// one that claims success without giving an interface has given none (E_NOINTERFACE).
+inline HRESULT SafeQueryInterface(IUnknown* pUnk, REFIID riid, void** ppv) {
+    HRESULT hr = pUnk->QueryInterface(riid, ppv);
+    if (FAILED(hr)) {
+        *ppv = nullptr;
+    } else if (!*ppv) {
+        hr = E_NOINTERFACE;
+    }
+    return hr;
+}

@@ -7,9 +7,8 @@ HRESULT GetObjectPages(IUnknown* object, std::vector<CLSID>* pages) {
     if (!object || !pages) return E_POINTER;
     pages->clear();
     ISpecifyPropertyPages* specify = nullptr;
-    HRESULT hr = object->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
+    HRESULT hr = SafeQueryInterface(object, IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify));
     if (FAILED(hr)) return hr;
-    if (!specify) return E_NOINTERFACE; // claimed without being given
     CAUUID list{};
     hr = specify->GetPages(&list);
     specify->Release();

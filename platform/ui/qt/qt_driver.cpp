@@ -2,6 +2,8 @@
 // delivers posted messages from the Qt event loop.
 #include "qt_driver.h"
 
+#include "host/file_io.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QMetaObject>
@@ -11,8 +13,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 namespace host::ui::qt {
 namespace {
 
@@ -21,16 +21,7 @@ QtDriver* g_instance = nullptr;
 bool WriteWholeFile(const std::string& path, const char* data, size_t size) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = true;
-    while (ok && size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) {
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-    }
+    bool ok = host::WriteAll(fd, data, size);
     if (::close(fd) != 0) ok = false;
     return ok;
 }
