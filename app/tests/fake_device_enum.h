@@ -3,7 +3,7 @@
 // binding, and a hook between the enumerator's passes (a device plugged in meanwhile).
 #pragma once
 
-#include "class_override.h"
+#include "tests/support/class_override.h"
 
 #include "host/device_model.h"
 #include "plat/media.h"

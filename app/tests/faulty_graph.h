@@ -3,7 +3,7 @@
 // tell whether the program released every graph it made.
 #pragma once
 
-#include "class_override.h"
+#include "tests/support/class_override.h"
 
 #include "plat/media.h"
 

@@ -1,7 +1,7 @@
 // Start and Stop through every failure a recording can meet, on devices without a streaming side:
 // what is reported, what the row shows, and that every graph object made is released again.
 #include "app_fixture.h"
-#include "class_override.h"
+#include "tests/support/class_override.h"
 #include "fake_device_enum.h"
 #include "faulty_graph.h"
 

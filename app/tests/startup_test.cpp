@@ -1,7 +1,7 @@
 // Start-up: the banner, discovery of the attached devices with its limits and faults, the rows'
 // geometry, ids and fonts, the handlers' guards, the minimised icon, and the application object.
 #include "app_fixture.h"
-#include "class_override.h"
+#include "tests/support/class_override.h"
 #include "fake_device_enum.h"
 
 #include "YRA_HD_Capture_AP.h"

@@ -1,6 +1,6 @@
 // What the registration routines write to the registry and remove from it, through the
 // test modules' own entry points and through yra-regsvr.
-#include "app/tests/class_override.h"
+#include "tests/support/class_override.h"
 #include "framework/tests/module_helpers.h"
 #include "host/filter_registry.h"
 #include "host/registry_store.h"

@@ -42,6 +42,10 @@ bool WriteAll(int fd, const void* data, size_t size) {
             if (errno == EINTR) continue;
             return false;
         }
+        if (n == 0) { // nothing taken and no error: going on would never end
+            errno = EIO;
+            return false;
+        }
         bytes += n;
         size -= static_cast<size_t>(n);
     }
